@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Fails when a source file is not as clang-format writes it, or when
+# clang-tidy finds anything, over the compile database of the given build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/dev}
+
+mapfile -t sources < <(git ls-files -- '*.cpp' '*.h')
+clang-format --dry-run -Werror "${sources[@]}"
+
+mapfile -t units < <(git ls-files -- 'volume_table/*.cpp' 'line_tools/*.cpp' 'script_view/*.cpp')
+clang-tidy --quiet -p "$build" "${units[@]}"
+echo "style: clean"

@@ -1,0 +1,193 @@
+#include "find_word.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+const std::string hdr(volume_header);
+
+// The tables as a plain line-by-line reading of the result file gives them:
+// the slow, obvious version that the streaming scan must agree with.
+std::string reference_tables(const std::string& input) {
+  const auto is_space = [](char c) { return std::string_view(" \t\n\v\f\r").find(c) != std::string_view::npos; };
+  std::size_t i = input.find('\n');
+  if (i == std::string::npos) {
+    return {};
+  }
+  ++i;
+  long long line_no = 0;
+  long long header_at = -1;
+  std::string out;
+  for (;;) {
+    while (i < input.size() && is_space(input[i])) {
+      ++i;
+    }
+    if (i >= input.size()) {
+      return out;
+    }
+    const std::size_t newline = std::min(input.find('\n', i), input.size());
+    std::string line = input.substr(i, newline - i);
+    i = newline + 1;
+    ++line_no;
+    if (line.find(hdr) != std::string::npos) {
+      header_at = line_no;
+    }
+    if (header_at >= 0 && line_no - header_at <= 6) {
+      if (line_no == header_at) {
+        line.insert(line.find('#'), "   ");
+      }
+      out += line + "\n";
+    }
+  }
+}
+
+std::string read_all(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  char piece[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) {
+    text.append(piece, got);
+  }
+  return text;
+}
+
+std::string scan_file(std::FILE* in, std::size_t block_size, std::size_t retain_limit) {
+  std::FILE* out = std::tmpfile();
+  block_reader reader(in, block_size, std::max(retain_limit, hdr.size()));
+  EXPECT_TRUE(reader.start());
+  table_writer writer(out);
+  copy_tables(reader, writer, volume_header);
+  EXPECT_TRUE(writer.ok());
+  std::fflush(out);
+  std::string tables = read_all(out);
+  std::fclose(out);
+  return tables;
+}
+
+std::string scan(const std::string& input, std::size_t block_size = 128 * 1024,
+                 std::size_t retain_limit = 64 * 1024) {
+  std::FILE* in = std::tmpfile();
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::rewind(in);
+  std::string tables = scan_file(in, block_size, retain_limit);
+  std::fclose(in);
+  return tables;
+}
+
+struct golden_case {
+  const char* name;
+  std::string input;
+  std::string tables;
+};
+
+const std::vector<golden_case> golden_cases = {
+    {"header on the first line is skipped", hdr + "\n1 10 1.0\n", ""},
+    {"a blank first line is the one skipped", "\n" + hdr + "\n1\n", "   " + hdr + "\n1\n"},
+    {"indented header, blank line neither written nor counted",
+     "title\n    " + hdr + "\n 1 10 1.0\n\n 2 20 2.0\na\nb\nc\nd\ne\n",
+     "   " + hdr + "\n1 10 1.0\n2 20 2.0\na\nb\nc\nd\n"},
+    {"spaces go before the first #, after what precedes it", "t\nxx " + hdr + "\n", "xx    " + hdr + "\n"},
+    {"an earlier # takes the spaces", "t\n#c " + hdr + "\n", "   #c " + hdr + "\n"},
+    {"a header inside a table restarts it", "t\n" + hdr + "\nr1\nr2\n" + hdr + "\ns1\ns2\ns3\ns4\ns5\ns6\ns7\n",
+     "   " + hdr + "\nr1\nr2\n   " + hdr + "\ns1\ns2\ns3\ns4\ns5\ns6\n"},
+    {"a header as the last line, without newline", "t\n" + hdr, "   " + hdr + "\n"},
+    {"fewer than six rows after the last header", "t\n" + hdr + "\na\nb", "   " + hdr + "\na\nb\n"},
+    {"an empty file", "", ""},
+    {"one line", "just one line\n", ""},
+    {"no newline at all", "x " + hdr + " y", ""},
+    {"CR LF line ends are kept", "t\r\n" + hdr + "\r\n\r\n 1 2\r\n", "   " + hdr + "\r\n1 2\r\n"},
+    {"all classic whitespace leads, trailing whitespace stays",
+     "t\n\v\f\t\r " + hdr + " \t\v\n \v\f\n\t1\f\n", "   " + hdr + " \t\v\n1\f\n"},
+    {"whitespace-only lines are not rows", "t\n" + hdr + "\n \n\t\n\r\n1\n2\n3\n4\n5\n6\n7\n",
+     "   " + hdr + "\n1\n2\n3\n4\n5\n6\n"},
+    {"a near-miss header is not a header", "t\n#  num    reg    volume\n1\n", ""},
+    {"two tables far apart", "t\n" + hdr + "\n1\n2\n3\n4\n5\n6\n7\n8\n" + hdr + "\n9\n",
+     "   " + hdr + "\n1\n2\n3\n4\n5\n6\n   " + hdr + "\n9\n"},
+};
+
+void PrintTo(const golden_case& c, std::ostream* os) { *os << c.name; }
+
+class GoldenTables : public testing::TestWithParam<golden_case> {};
+
+TEST_P(GoldenTables, MatchAtEveryBlockSize) {
+  const golden_case& c = GetParam();
+  EXPECT_EQ(reference_tables(c.input), c.tables) << "the reference disagrees";
+  for (const std::size_t block : {1U, 2U, 3U, 7U, 23U, 24U, 25U, 64U, 128U * 1024U}) {
+    for (const std::size_t retain : {std::size_t{0}, std::size_t{40}}) {
+      EXPECT_EQ(scan(c.input, block, retain), c.tables) << "block " << block << ", retain " << retain;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(VolumeTables, GoldenTables, testing::ValuesIn(golden_cases),
+                         [](const testing::TestParamInfo<golden_case>& param_info) {
+                           std::string name = param_info.param.name;
+                           std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+                           return name;
+                         });
+
+// Inputs assembled from the pieces that matter to the scan, so that headers,
+// blanks, long lines and line ends fall on every side of every block edge.
+std::string random_input(std::mt19937& rng) {
+  static const std::vector<std::string> pieces = {
+      hdr, hdr, "#", "# ", " ", "\t", "\r", "\n", "\n", "\n", "\v", "\f", "1 10 1.0", "x", "\r\n",
+      std::string(300, 'a'), std::string(70, ' '), "#  num    reg     volum", "e"};
+  std::uniform_int_distribution<std::size_t> count(0, 60);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+  std::string input;
+  for (std::size_t n = count(rng); n > 0; --n) {
+    input += pieces[pick(rng)];
+  }
+  return input;
+}
+
+TEST(StreamingScan, AgreesWithLineByLineReading) {
+  std::mt19937 rng(20261208);
+  for (int round = 0; round < 400; ++round) {
+    const std::string input = random_input(rng);
+    const std::string expected = reference_tables(input);
+    for (const std::size_t block : {1U, 5U, 24U, 31U, 100U, 4096U}) {
+      for (const std::size_t retain : {std::size_t{0}, std::size_t{57}, std::numeric_limits<std::size_t>::max()}) {
+        ASSERT_EQ(scan(input, block, retain), expected)
+            << "round " << round << ", block " << block << ", retain " << retain;
+      }
+    }
+  }
+}
+
+TEST(StreamingScan, HeaderLineLongerThanWhatIsKeptIsCopiedWhole) {
+  // The line is read again from the file: it is longer than any block and
+  // than what the reader keeps.
+  const std::string prefix(10000, 'p');
+  const std::string input = "t\n  " + prefix + hdr + std::string(5000, 's') + "\n" + std::string(9000, 'r') + "\n";
+  EXPECT_EQ(scan(input, 512, 100), reference_tables(input));
+  EXPECT_EQ(scan(input, 512, 100).size(), 3 + prefix.size() + hdr.size() + 5000 + 1 + 9000 + 1);
+}
+
+#ifndef _WIN32
+TEST(StreamingScan, InputThatCannotSeekKeepsLongLinesInMemory) {
+  const std::string input = "t\n" + std::string(3000, 'p') + hdr + "\nrow\n" + std::string(2000, 'q') + "\n";
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  close(fds[1]);
+  std::FILE* in = fdopen(fds[0], "rb");
+  EXPECT_EQ(scan_file(in, 64, 0), reference_tables(input));
+  std::fclose(in);
+}
+#endif
+
+}  // namespace

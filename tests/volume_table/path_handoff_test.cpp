@@ -1,0 +1,107 @@
+#include "path_handoff.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct replace_case {
+  std::string text, pattern, replacement, result;
+};
+
+TEST(DoReplace, IsRegularExpressionReplaceAll) {
+  const std::vector<replace_case> cases = {
+      {"a.b", ".", "", ""},                    // the pattern is a regular expression
+      {"ab", "b", "[$&]", "a[b]"},             // the whole match
+      {"abc", "(b)(x)?", "<$1|$2>", "a<b|>c"}, // groups; one that did not take part gives nothing
+      {"ab", "b", "$$", "a$"},                 // a literal dollar
+      {"abc", "b", "[$`|$']", "a[a|c]c"},      // the text before and after the match
+      {"aaa", "a", "b", "bbb"},                // every match, not only the first
+      {"aaaa", "aa", "x", "xx"},               // matches do not overlap
+      {"A", "a", "", "A"},                     // case-sensitive
+      {"x\ny", "^y", "", "x\ny"},              // no multiline mode
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(do_replace(c.text, c.pattern, c.replacement), c.result) << c.text << " / " << c.pattern;
+  }
+}
+
+TEST(DoReplace, LeavesItsTextAlone) {
+  const std::string text = "a b";
+  do_replace(text, " ", "");
+  EXPECT_EQ(text, "a b");
+}
+
+TEST(CleanPath, RemovesSpacesLineEndsAndUrlPrefixesInThatOrder) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"file:///data/run7/out.dat", "/data/run7/out.dat"},
+      {"C:/work dir/out.dat\r", "C:/workdir/out.dat"},
+      {"file: //x.dat", "x.dat"},
+      {"file://a/file://b", "a/b"},
+      {"a\tb\v\f", "a\tb\v\f"},  // only space and carriage return go
+      {"", ""},
+  };
+  for (const auto& [line, cleaned] : cases) {
+    EXPECT_EQ(clean_path(line), cleaned) << line;
+  }
+}
+
+TEST(PathSpellings, CleanedFirstThenWithInnerSpacesKept) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"out.dat", {"out.dat"}},
+      {"file:///runs/a b.dat \r", {"/runs/ab.dat", "/runs/a b.dat"}},
+      {" a b ", {"ab", "a b"}},
+      {"file: //x.dat", {"x.dat", "file: //x.dat"}},
+#ifdef _WIN32
+      {"file:///C:/runs/out.dat", {"/C:/runs/out.dat", "C:/runs/out.dat"}},
+      {"file:///C:/my runs/out.dat", {"/C:/myruns/out.dat", "C:/myruns/out.dat", "/C:/my runs/out.dat", "C:/my runs/out.dat"}},
+#else
+      {"file:///C:/runs/out.dat", {"/C:/runs/out.dat"}},
+#endif
+  };
+  for (const auto& [line, spellings] : cases) {
+    EXPECT_EQ(path_spellings(line), spellings) << line;
+  }
+}
+
+class PathLine : public testing::Test {
+protected:
+  const char* name = "path_line_test.tmp";
+  void write(const std::string& content) {
+    std::FILE* file = std::fopen(name, "wb");
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+  }
+  void TearDown() override { std::remove(name); }
+};
+
+TEST_F(PathLine, IsTheFirstNonBlankLine) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"out.dat\n", "out.dat"},
+      {"\n\r\n \t\v\f  out.dat \r\nnext\n", "out.dat \r"},
+      {"no newline", "no newline"},
+      {"", ""},
+      {" \n\t\r\n", ""},
+      {"a\tb\v\n", "a\tb\v"},
+  };
+  for (const auto& [content, line] : cases) {
+    write(content);
+    EXPECT_EQ(read_path_line(name), line) << content;
+  }
+}
+
+TEST_F(PathLine, IsEmptyWhenTheFileIsMissing) {
+  std::remove(name);
+  EXPECT_EQ(read_path_line(name), "");
+}
+
+TEST_F(PathLine, FirstReadableSpellingWins) {
+  write("x");
+  EXPECT_EQ(first_readable({"missing.tmp", name}), name);
+  EXPECT_EQ(first_readable({"missing.tmp", "missing too.tmp"}), "missing.tmp");
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include "block_reader.h"
+
+#include "input_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Re-reads of dropped bytes are rare; a modest buffer serves them.
+constexpr std::size_t scratch_limit = 64 * 1024;
+
+}  // namespace
+
+block_reader::block_reader(std::FILE* file, std::size_t block_size, std::size_t retain_limit)
+    : file_(file),
+      block_size_(std::max<std::size_t>(block_size, 1)),
+      retain_limit_(is_seekable(file) ? retain_limit : std::numeric_limits<std::size_t>::max()),
+      scratch_(std::min(block_size_, scratch_limit)) {
+  // Our own buffer is the only one: stdio's would just copy every byte twice.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+bool block_reader::start() {
+  advance(0);
+  return !failed_;
+}
+
+bool block_reader::advance(std::uint64_t keep) {
+  if (at_end_) {
+    return false;
+  }
+  const std::uint64_t end_offset = end();
+  std::uint64_t from = std::clamp(keep, begin_, end_offset);
+  if (end_offset - from > retain_limit_) {
+    from = end_offset - retain_limit_;
+  }
+  const auto kept = static_cast<std::size_t>(end_offset - from);
+  if (kept > 0 && from != begin_) {
+    std::memmove(buffer_.data(), buffer_.data() + (from - begin_), kept);
+  }
+  if (buffer_.size() < kept + block_size_) {
+    buffer_.resize(kept + block_size_);
+  }
+  const std::size_t got = std::fread(buffer_.data() + kept, 1, block_size_, file_);
+  begin_ = from;
+  size_ = kept + got;
+  if (got == 0) {
+    at_end_ = true;
+    failed_ = std::ferror(file_) != 0;
+    return false;
+  }
+  return true;
+}
+
+bool block_reader::copy_range(std::uint64_t from, std::uint64_t to,
+                              const std::function<void(std::string_view)>& sink) {
+  if (from < begin_) {
+    const std::uint64_t stop = std::min(to, begin_);
+    if (!seek_to(file_, from)) {
+      failed_ = true;
+      return false;
+    }
+    while (from < stop) {
+      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(scratch_.size(), stop - from));
+      if (std::fread(scratch_.data(), 1, want, file_) != want) {
+        failed_ = true;
+        return false;
+      }
+      sink({scratch_.data(), want});
+      from += want;
+    }
+    // Reading goes on where it was.
+    if (!seek_to(file_, end())) {
+      failed_ = true;
+      return false;
+    }
+  }
+  if (from < to) {
+    sink(view(from, to));
+  }
+  return true;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+// Reads a file in large blocks and keeps a window of it in memory, addressed
+// by offsets from the start of the file. A scanner that has to look back at
+// a line that began in an earlier block asks to keep that line; how much is
+// kept is bounded, and what had to be dropped is read again from the file
+// when it is needed, so memory does not grow with the length of a line.
+class block_reader {
+public:
+  // `retain_limit` bounds what advance() keeps, unless the file cannot seek:
+  // then nothing can be read again and everything asked for is kept.
+  block_reader(std::FILE* file, std::size_t block_size, std::size_t retain_limit);
+
+  // Reads the first block. False when the file cannot be read at all (a
+  // directory, for one); an empty file reads fine.
+  bool start();
+
+  // Bytes [begin(), end()) of the file are in memory.
+  std::uint64_t begin() const { return begin_; }
+  std::uint64_t end() const { return begin_ + size_; }
+  std::string_view view(std::uint64_t from, std::uint64_t to) const {
+    return {buffer_.data() + (from - begin_), static_cast<std::size_t>(to - from)};
+  }
+
+  // Reads the next block, keeping in memory the bytes from `keep` on, as far
+  // as the retain limit allows. False at the end of the input or on a read
+  // error; end() is then the end of what could be read.
+  bool advance(std::uint64_t keep);
+
+  // Hands bytes [from, to) to `sink` in order, in one or more pieces; `to`
+  // must not lie past end(). Bytes no longer in memory are read again from
+  // the file. False if that reading failed.
+  bool copy_range(std::uint64_t from, std::uint64_t to,
+                  const std::function<void(std::string_view)>& sink);
+
+  // Whether a read failed: the data ended early.
+  bool failed() const { return failed_; }
+
+private:
+  std::FILE* file_;
+  std::size_t block_size_;
+  std::size_t retain_limit_;
+  std::vector<char> buffer_;
+  std::vector<char> scratch_;
+  std::uint64_t begin_ = 0;
+  std::size_t size_ = 0;
+  bool at_end_ = false;
+  bool failed_ = false;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "block_reader.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// The header line of a region-volume table in a result file.
+inline constexpr std::string_view volume_header = "#  num    reg     volume";
+
+// Where the copied tables go, in the working directory.
+inline constexpr const char* tables_output_name = "sumtallyres.tmp";
+
+struct scan_options {
+  // Bytes read from the result file at a time.
+  std::size_t block_size = 128 * 1024;
+  // How much of a line that runs on past a block stays in memory; the rest
+  // of a longer line is read again from the file if it has to be copied.
+  std::size_t retain_limit = 64 * 1024;
+};
+
+// Copies every volume table of the result file `path` into
+// "sumtallyres.tmp": each line holding `header`, with three spaces put before
+// its first "#", and the six non-blank lines after it, without their leading
+// whitespace. A result file that cannot be read leaves "sumtallyres.tmp"
+// alone and prints "sumtally could not be opened".
+//
+// `header` must begin with a "#" and hold no newline. Returns the exit
+// status: 1 when "sumtallyres.tmp" or the message could not be written (said
+// on standard error), otherwise 0.
+int find_word(std::string path, std::string header, const scan_options& options = {});
+
+// Writes to a table output and remembers the first failure.
+class table_writer {
+public:
+  explicit table_writer(std::FILE* file) : file_(file) {}
+  void put(std::string_view bytes);
+  bool ok() const { return error_ == 0; }
+  int error() const { return error_; }
+
+private:
+  std::FILE* file_;
+  int error_ = 0;
+};
+
+// The scan itself: the tables of a started reader written to `out`. Stops at
+// the end of the input, at a read error, or at the first failed write.
+void copy_tables(block_reader& in, table_writer& out, std::string_view header);

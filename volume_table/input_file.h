@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Whether `path` opens for reading and its first byte can be read: a
+// directory opens on Linux but does not read, and on Windows does not open,
+// so both systems count it as no file.
+bool is_readable_file(const std::string& path);
+
+// fseek with a 64-bit offset from the start of the file; std::fseek takes a
+// long, which is 32 bits on Windows.
+bool seek_to(std::FILE* file, std::uint64_t offset);
+
+// Whether `file` can seek, which a pipe cannot.
+bool is_seekable(std::FILE* file);

@@ -1,0 +1,12 @@
+// volume_table: copies the region-volume tables of the result file named in
+// "sumtalpart.tmp" into "sumtallyres.tmp".
+#include "find_word.h"
+#include "path_handoff.h"
+
+#include <string>
+
+int main() {
+  const std::string path_line = read_path_line(path_handoff_name);
+  const std::string path = first_readable(path_spellings(path_line));
+  return find_word(path, std::string(volume_header));
+}
