@@ -1,0 +1,88 @@
+#include "count_file_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct count_case {
+  std::string content;
+  std::uint64_t lines;
+};
+
+std::FILE* file_with(const std::string& content) {
+  std::FILE* file = std::tmpfile();
+  std::fwrite(content.data(), 1, content.size(), file);
+  std::rewind(file);
+  return file;
+}
+
+TEST(CountLines, NewlinesEndLinesAndALastUnendedLineCounts) {
+  const std::vector<count_case> cases = {
+      {"", 0},
+      {"one line", 1},
+      {"one line\n", 1},
+      {"one line\n\n", 2},
+      {"\n", 1},
+      {"a\r\nb\r\n", 2},         // CR LF counts like LF
+      {"a\rb\r", 1},             // a carriage return alone ends no line
+      {" \n\t\n  \n", 3},        // blank lines count like any other
+      {std::string(1000, '\n'), 1000},
+      {std::string(999, 'x') + "\n" + std::string(5, 'y'), 2},
+  };
+  for (const auto& c : cases) {
+    for (const std::size_t block : {1U, 2U, 3U, 7U, 4096U}) {
+      std::FILE* file = file_with(c.content);
+      const line_total total = count_stream_lines(file, block);
+      std::fclose(file);
+      EXPECT_EQ(total.lines, c.lines) << "block " << block << ": " << c.content.substr(0, 20);
+      EXPECT_EQ(total.read_error, 0);
+    }
+  }
+}
+
+TEST(CountLines, MissingFileHasNoLines) {
+  const line_total total = count_file_lines("no such file.tmp");
+  EXPECT_EQ(total.lines, 0U);
+  EXPECT_EQ(total.read_error, 0);
+}
+
+#ifdef __GLIBC__
+// A stream that yields `good` bytes of newlines and then fails, as a disk
+// with a bad sector does part-way through a file.
+struct failing_source {
+  std::size_t good;
+};
+
+ssize_t failing_read(void* cookie, char* buffer, std::size_t size) {
+  auto* source = static_cast<failing_source*>(cookie);
+  if (source->good == 0) {
+    errno = EIO;
+    return -1;
+  }
+  const std::size_t n = std::min(size, source->good);
+  std::fill(buffer, buffer + n, '\n');
+  source->good -= n;
+  return static_cast<ssize_t>(n);
+}
+
+TEST(CountLines, ReadErrorAfterDataIsReportedAndOneAtTheStartIsAnEmptyFile) {
+  const cookie_io_functions_t io = {failing_read, nullptr, nullptr, nullptr};
+  for (const std::size_t good : {0U, 1U, 100U, 5000U}) {
+    failing_source source{good};
+    std::FILE* file = fopencookie(&source, "r", io);
+    const line_total total = count_stream_lines(file, 64);
+    std::fclose(file);
+    EXPECT_EQ(total.read_error, good == 0 ? 0 : EIO) << good << " bytes before the failure";
+    if (good == 0) {
+      EXPECT_EQ(total.lines, 0U);
+    }
+  }
+}
+#endif
+
+}  // namespace
