@@ -15,10 +15,10 @@ struct line_total {
 // The lines of the file `name`: every newline ends one, and a last line
 // without a newline counts too; a carriage return is just a character. A file
 // that cannot be opened or read at all has 0 lines.
-line_total count_file_lines(const char* name, std::size_t block_size = 128 * 1024);
+line_total count_file_lines(const char* name, std::size_t block_size = std::size_t{128} * 1024);
 
 // The same count over an open file, read from where it stands.
-line_total count_stream_lines(std::FILE* file, std::size_t block_size = 128 * 1024);
+line_total count_stream_lines(std::FILE* file, std::size_t block_size = std::size_t{128} * 1024);
 
 // Writes `value` in plain decimal, with nothing after it, to the file `name`,
 // replacing what it held. On failure says so on standard error as

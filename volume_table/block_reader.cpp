@@ -9,7 +9,7 @@
 namespace {
 
 // Re-reads of dropped bytes are rare; a modest buffer serves them.
-constexpr std::size_t scratch_limit = 64 * 1024;
+constexpr std::size_t scratch_limit = std::size_t{64} * 1024;
 
 }  // namespace
 
@@ -19,7 +19,7 @@ block_reader::block_reader(std::FILE* file, std::size_t block_size, std::size_t 
       retain_limit_(is_seekable(file) ? retain_limit : std::numeric_limits<std::size_t>::max()),
       scratch_(std::min(block_size_, scratch_limit)) {
   // Our own buffer is the only one: stdio's would just copy every byte twice.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
+  (void)std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 bool block_reader::start() {
@@ -63,7 +63,8 @@ bool block_reader::copy_range(std::uint64_t from, std::uint64_t to,
       return false;
     }
     while (from < stop) {
-      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(scratch_.size(), stop - from));
+      const auto want =
+          static_cast<std::size_t>(std::min<std::uint64_t>(scratch_.size(), stop - from));
       if (std::fread(scratch_.data(), 1, want, file_) != want) {
         failed_ = true;
         return false;

@@ -23,9 +23,9 @@ public:
   bool start();
 
   // Bytes [begin(), end()) of the file are in memory.
-  std::uint64_t begin() const { return begin_; }
-  std::uint64_t end() const { return begin_ + size_; }
-  std::string_view view(std::uint64_t from, std::uint64_t to) const {
+  [[nodiscard]] std::uint64_t begin() const { return begin_; }
+  [[nodiscard]] std::uint64_t end() const { return begin_ + size_; }
+  [[nodiscard]] std::string_view view(std::uint64_t from, std::uint64_t to) const {
     return {buffer_.data() + (from - begin_), static_cast<std::size_t>(to - from)};
   }
 
@@ -41,7 +41,7 @@ public:
                   const std::function<void(std::string_view)>& sink);
 
   // Whether a read failed: the data ended early.
-  bool failed() const { return failed_; }
+  [[nodiscard]] bool failed() const { return failed_; }
 
 private:
   std::FILE* file_;

@@ -1,5 +1,7 @@
 #include "find_word.h"
 
+#include "input_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -47,7 +49,7 @@ bool skip_first_line(block_reader& in, std::uint64_t& pos) {
 bool skip_blanks(block_reader& in, std::uint64_t& pos) {
   for (;;) {
     const std::string_view rest = in.view(pos, in.end());
-    const auto it = std::find_if_not(rest.begin(), rest.end(), is_classic_space);
+    const auto* const it = std::find_if_not(rest.begin(), rest.end(), is_classic_space);
     if (it != rest.end()) {
       pos += static_cast<std::uint64_t>(it - rest.begin());
       return true;
@@ -137,7 +139,7 @@ bool write_line(block_reader& in, table_writer& out, std::uint64_t line_start,
   bool insert_pending = is_header;
   const bool read = in.copy_range(line_start, line_end, [&](std::string_view piece) {
     if (leading) {
-      const auto text = std::find_if_not(piece.begin(), piece.end(), is_classic_space);
+      const auto* const text = std::find_if_not(piece.begin(), piece.end(), is_classic_space);
       piece.remove_prefix(static_cast<std::size_t>(text - piece.begin()));
       leading = piece.empty();
     }
@@ -159,7 +161,7 @@ bool write_line(block_reader& in, table_writer& out, std::uint64_t line_start,
 }
 
 int report_failure(const char* what, int error) {
-  std::fprintf(stderr, "%s: %s: %s\n", program_name, what, std::strerror(error));
+  (void)std::fprintf(stderr, "%s: %s: %s\n", program_name, what, std::strerror(error));
   return 1;
 }
 
@@ -167,7 +169,7 @@ int report_failure(const char* what, int error) {
 // output, where the caller looks for it; failing to deliver it is an error.
 int report_unreadable_input() {
   errno = 0;
-  std::fputs("sumtally could not be opened\n", stdout);
+  (void)std::fputs("sumtally could not be opened\n", stdout);
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
     return report_failure("standard output", errno != 0 ? errno : EIO);
   }
@@ -216,6 +218,8 @@ void copy_tables(block_reader& in, table_writer& out, std::string_view header) {
   }
 }
 
+// The two strings are taken by value, as the callers of find_word expect.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 int find_word(std::string path, std::string header, const scan_options& options) {
   std::FILE* input = std::fopen(path.c_str(), "rb");
   if (input == nullptr) {
@@ -224,7 +228,7 @@ int find_word(std::string path, std::string header, const scan_options& options)
   // The retain limit must cover a header that runs past a block end.
   block_reader in(input, options.block_size, std::max(options.retain_limit, header.size()));
   if (!in.start()) {
-    std::fclose(input);
+    close_input(input);
     return report_unreadable_input();
   }
 
@@ -232,13 +236,13 @@ int find_word(std::string path, std::string header, const scan_options& options)
   std::FILE* output = std::fopen(tables_output_name, "wb");
   if (output == nullptr) {
     const int error = errno != 0 ? errno : EIO;
-    std::fclose(input);
+    close_input(input);
     return report_failure(tables_output_name, error);
   }
-  std::setvbuf(output, nullptr, _IOFBF, 64 * 1024);
+  (void)std::setvbuf(output, nullptr, _IOFBF, std::size_t{64} * 1024);
   table_writer out(output);
   copy_tables(in, out, header);
-  std::fclose(input);
+  close_input(input);
 
   // A full disk often shows only when the buffer is flushed or the file closed.
   int error = out.error();

@@ -15,10 +15,10 @@ inline constexpr const char* tables_output_name = "sumtallyres.tmp";
 
 struct scan_options {
   // Bytes read from the result file at a time.
-  std::size_t block_size = 128 * 1024;
+  std::size_t block_size = std::size_t{128} * 1024;
   // How much of a line that runs on past a block stays in memory; the rest
   // of a longer line is read again from the file if it has to be copied.
-  std::size_t retain_limit = 64 * 1024;
+  std::size_t retain_limit = std::size_t{64} * 1024;
 };
 
 // Copies every volume table of the result file `path` into
@@ -37,8 +37,8 @@ class table_writer {
 public:
   explicit table_writer(std::FILE* file) : file_(file) {}
   void put(std::string_view bytes);
-  bool ok() const { return error_ == 0; }
-  int error() const { return error_; }
+  [[nodiscard]] bool ok() const { return error_ == 0; }
+  [[nodiscard]] int error() const { return error_; }
 
 private:
   std::FILE* file_;

@@ -7,9 +7,9 @@ bool is_readable_file(const std::string& path) {
   if (file == nullptr) {
     return false;
   }
-  std::getc(file);
+  (void)std::getc(file);
   const bool readable = std::ferror(file) == 0;
-  std::fclose(file);
+  close_input(file);
   return readable;
 }
 
@@ -27,4 +27,8 @@ bool is_seekable(std::FILE* file) {
 #else
   return fseeko(file, 0, SEEK_CUR) == 0;
 #endif
+}
+
+void close_input(std::FILE* file) {
+  (void)std::fclose(file);
 }

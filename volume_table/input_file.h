@@ -13,5 +13,9 @@ bool is_readable_file(const std::string& path);
 // long, which is 32 bits on Windows.
 bool seek_to(std::FILE* file, std::uint64_t offset);
 
+// Closes a file that was only read: nothing can be lost, so a failure has
+// nothing to report.
+void close_input(std::FILE* file);
+
 // Whether `file` can seek, which a pipe cannot.
 bool is_seekable(std::FILE* file);

@@ -62,7 +62,7 @@ std::string read_path_line(const char* name) {
     line.push_back(static_cast<char>(c));
     c = std::getc(file);
   }
-  std::fclose(file);
+  close_input(file);
   return line;
 }
 

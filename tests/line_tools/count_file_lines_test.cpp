@@ -28,9 +28,9 @@ TEST(CountLines, NewlinesEndLinesAndALastUnendedLineCounts) {
       {"one line\n", 1},
       {"one line\n\n", 2},
       {"\n", 1},
-      {"a\r\nb\r\n", 2},         // CR LF counts like LF
-      {"a\rb\r", 1},             // a carriage return alone ends no line
-      {" \n\t\n  \n", 3},        // blank lines count like any other
+      {"a\r\nb\r\n", 2},   // CR LF counts like LF
+      {"a\rb\r", 1},       // a carriage return alone ends no line
+      {" \n\t\n  \n", 3},  // blank lines count like any other
       {std::string(1000, '\n'), 1000},
       {std::string(999, 'x') + "\n" + std::string(5, 'y'), 2},
   };

@@ -21,7 +21,9 @@ const std::string hdr(volume_header);
 // The tables as a plain line-by-line reading of the result file gives them:
 // the slow, obvious version that the streaming scan must agree with.
 std::string reference_tables(const std::string& input) {
-  const auto is_space = [](char c) { return std::string_view(" \t\n\v\f\r").find(c) != std::string_view::npos; };
+  const auto is_space = [](char c) {
+    return std::string_view(" \t\n\v\f\r").find(c) != std::string_view::npos;
+  };
   std::size_t i = input.find('\n');
   if (i == std::string::npos) {
     return {};
@@ -99,9 +101,11 @@ const std::vector<golden_case> golden_cases = {
     {"indented header, blank line neither written nor counted",
      "title\n    " + hdr + "\n 1 10 1.0\n\n 2 20 2.0\na\nb\nc\nd\ne\n",
      "   " + hdr + "\n1 10 1.0\n2 20 2.0\na\nb\nc\nd\n"},
-    {"spaces go before the first #, after what precedes it", "t\nxx " + hdr + "\n", "xx    " + hdr + "\n"},
+    {"spaces go before the first #, after what precedes it", "t\nxx " + hdr + "\n",
+     "xx    " + hdr + "\n"},
     {"an earlier # takes the spaces", "t\n#c " + hdr + "\n", "   #c " + hdr + "\n"},
-    {"a header inside a table restarts it", "t\n" + hdr + "\nr1\nr2\n" + hdr + "\ns1\ns2\ns3\ns4\ns5\ns6\ns7\n",
+    {"a header inside a table restarts it",
+     "t\n" + hdr + "\nr1\nr2\n" + hdr + "\ns1\ns2\ns3\ns4\ns5\ns6\ns7\n",
      "   " + hdr + "\nr1\nr2\n   " + hdr + "\ns1\ns2\ns3\ns4\ns5\ns6\n"},
     {"a header as the last line, without newline", "t\n" + hdr, "   " + hdr + "\n"},
     {"fewer than six rows after the last header", "t\n" + hdr + "\na\nb", "   " + hdr + "\na\nb\n"},
@@ -118,7 +122,9 @@ const std::vector<golden_case> golden_cases = {
      "   " + hdr + "\n1\n2\n3\n4\n5\n6\n   " + hdr + "\n9\n"},
 };
 
-void PrintTo(const golden_case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const golden_case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class GoldenTables : public testing::TestWithParam<golden_case> {};
 
@@ -127,7 +133,8 @@ TEST_P(GoldenTables, MatchAtEveryBlockSize) {
   EXPECT_EQ(reference_tables(c.input), c.tables) << "the reference disagrees";
   for (const std::size_t block : {1U, 2U, 3U, 7U, 23U, 24U, 25U, 64U, 128U * 1024U}) {
     for (const std::size_t retain : {std::size_t{0}, std::size_t{40}}) {
-      EXPECT_EQ(scan(c.input, block, retain), c.tables) << "block " << block << ", retain " << retain;
+      EXPECT_EQ(scan(c.input, block, retain), c.tables)
+          << "block " << block << ", retain " << retain;
     }
   }
 }
@@ -135,16 +142,35 @@ TEST_P(GoldenTables, MatchAtEveryBlockSize) {
 INSTANTIATE_TEST_SUITE_P(VolumeTables, GoldenTables, testing::ValuesIn(golden_cases),
                          [](const testing::TestParamInfo<golden_case>& param_info) {
                            std::string name = param_info.param.name;
-                           std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+                           std::replace_if(
+                               name.begin(), name.end(),
+                               [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+                               '_');
                            return name;
                          });
 
 // Inputs assembled from the pieces that matter to the scan, so that headers,
 // blanks, long lines and line ends fall on every side of every block edge.
 std::string random_input(std::mt19937& rng) {
-  static const std::vector<std::string> pieces = {
-      hdr, hdr, "#", "# ", " ", "\t", "\r", "\n", "\n", "\n", "\v", "\f", "1 10 1.0", "x", "\r\n",
-      std::string(300, 'a'), std::string(70, ' '), "#  num    reg     volum", "e"};
+  static const std::vector<std::string> pieces = {hdr,
+                                                  hdr,
+                                                  "#",
+                                                  "# ",
+                                                  " ",
+                                                  "\t",
+                                                  "\r",
+                                                  "\n",
+                                                  "\n",
+                                                  "\n",
+                                                  "\v",
+                                                  "\f",
+                                                  "1 10 1.0",
+                                                  "x",
+                                                  "\r\n",
+                                                  std::string(300, 'a'),
+                                                  std::string(70, ' '),
+                                                  "#  num    reg     volum",
+                                                  "e"};
   std::uniform_int_distribution<std::size_t> count(0, 60);
   std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
   std::string input;
@@ -160,7 +186,8 @@ TEST(StreamingScan, AgreesWithLineByLineReading) {
     const std::string input = random_input(rng);
     const std::string expected = reference_tables(input);
     for (const std::size_t block : {1U, 5U, 24U, 31U, 100U, 4096U}) {
-      for (const std::size_t retain : {std::size_t{0}, std::size_t{57}, std::numeric_limits<std::size_t>::max()}) {
+      for (const std::size_t retain :
+           {std::size_t{0}, std::size_t{57}, std::numeric_limits<std::size_t>::max()}) {
         ASSERT_EQ(scan(input, block, retain), expected)
             << "round " << round << ", block " << block << ", retain " << retain;
       }
@@ -172,14 +199,16 @@ TEST(StreamingScan, HeaderLineLongerThanWhatIsKeptIsCopiedWhole) {
   // The line is read again from the file: it is longer than any block and
   // than what the reader keeps.
   const std::string prefix(10000, 'p');
-  const std::string input = "t\n  " + prefix + hdr + std::string(5000, 's') + "\n" + std::string(9000, 'r') + "\n";
+  const std::string input =
+      "t\n  " + prefix + hdr + std::string(5000, 's') + "\n" + std::string(9000, 'r') + "\n";
   EXPECT_EQ(scan(input, 512, 100), reference_tables(input));
   EXPECT_EQ(scan(input, 512, 100).size(), 3 + prefix.size() + hdr.size() + 5000 + 1 + 9000 + 1);
 }
 
 #ifndef _WIN32
 TEST(StreamingScan, InputThatCannotSeekKeepsLongLinesInMemory) {
-  const std::string input = "t\n" + std::string(3000, 'p') + hdr + "\nrow\n" + std::string(2000, 'q') + "\n";
+  const std::string input =
+      "t\n" + std::string(3000, 'p') + hdr + "\nrow\n" + std::string(2000, 'q') + "\n";
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));

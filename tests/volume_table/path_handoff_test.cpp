@@ -14,18 +14,19 @@ struct replace_case {
 
 TEST(DoReplace, IsRegularExpressionReplaceAll) {
   const std::vector<replace_case> cases = {
-      {"a.b", ".", "", ""},                    // the pattern is a regular expression
-      {"ab", "b", "[$&]", "a[b]"},             // the whole match
-      {"abc", "(b)(x)?", "<$1|$2>", "a<b|>c"}, // groups; one that did not take part gives nothing
-      {"ab", "b", "$$", "a$"},                 // a literal dollar
-      {"abc", "b", "[$`|$']", "a[a|c]c"},      // the text before and after the match
-      {"aaa", "a", "b", "bbb"},                // every match, not only the first
-      {"aaaa", "aa", "x", "xx"},               // matches do not overlap
-      {"A", "a", "", "A"},                     // case-sensitive
-      {"x\ny", "^y", "", "x\ny"},              // no multiline mode
+      {"a.b", ".", "", ""},                     // the pattern is a regular expression
+      {"ab", "b", "[$&]", "a[b]"},              // the whole match
+      {"abc", "(b)(x)?", "<$1|$2>", "a<b|>c"},  // groups; one that did not take part gives nothing
+      {"ab", "b", "$$", "a$"},                  // a literal dollar
+      {"abc", "b", "[$`|$']", "a[a|c]c"},       // the text before and after the match
+      {"aaa", "a", "b", "bbb"},                 // every match, not only the first
+      {"aaaa", "aa", "x", "xx"},                // matches do not overlap
+      {"A", "a", "", "A"},                      // case-sensitive
+      {"x\ny", "^y", "", "x\ny"},               // no multiline mode
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(do_replace(c.text, c.pattern, c.replacement), c.result) << c.text << " / " << c.pattern;
+    EXPECT_EQ(do_replace(c.text, c.pattern, c.replacement), c.result)
+        << c.text << " / " << c.pattern;
   }
 }
 
@@ -57,7 +58,8 @@ TEST(PathSpellings, CleanedFirstThenWithInnerSpacesKept) {
       {"file: //x.dat", {"x.dat", "file: //x.dat"}},
 #ifdef _WIN32
       {"file:///C:/runs/out.dat", {"/C:/runs/out.dat", "C:/runs/out.dat"}},
-      {"file:///C:/my runs/out.dat", {"/C:/myruns/out.dat", "C:/myruns/out.dat", "/C:/my runs/out.dat", "C:/my runs/out.dat"}},
+      {"file:///C:/my runs/out.dat",
+       {"/C:/myruns/out.dat", "C:/myruns/out.dat", "/C:/my runs/out.dat", "C:/my runs/out.dat"}},
 #else
       {"file:///C:/runs/out.dat", {"/C:/runs/out.dat"}},
 #endif
