@@ -221,7 +221,7 @@ void copy_tables(block_reader& in, table_writer& out, std::string_view header) {
 // The two strings are taken by value, as the callers of find_word expect.
 // NOLINTNEXTLINE(performance-unnecessary-value-param)
 int find_word(std::string path, std::string header, const scan_options& options) {
-  std::FILE* input = std::fopen(path.c_str(), "rb");
+  std::FILE* input = open_input(path);
   if (input == nullptr) {
     return report_unreadable_input();
   }

@@ -2,8 +2,15 @@
 
 #include <cstdio>
 
+std::FILE* open_input(const std::string& path) {
+  if (path.find('\0') != std::string::npos) {
+    return nullptr;
+  }
+  return std::fopen(path.c_str(), "rb");
+}
+
 bool is_readable_file(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = open_input(path);
   if (file == nullptr) {
     return false;
   }

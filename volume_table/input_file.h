@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <string>
 
+// Opens `path` for reading as bytes. A path holding a NUL byte names no
+// file: the C library would open the part before the NUL instead.
+std::FILE* open_input(const std::string& path);
+
 // Whether `path` opens for reading and its first byte can be read: a
 // directory opens on Linux but does not read, and on Windows does not open,
 // so both systems count it as no file.

@@ -71,7 +71,10 @@ TEST(PathSpellings, CleanedFirstThenWithInnerSpacesKept) {
 
 class PathLine : public testing::Test {
 protected:
-  const char* name = "path_line_test.tmp";
+  // CTest runs the cases of this file side by side: each gets its own file.
+  const std::string file_name =
+      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".tmp";
+  const char* name = file_name.c_str();
   void write(const std::string& content) {
     std::FILE* file = std::fopen(name, "wb");
     std::fwrite(content.data(), 1, content.size(), file);
@@ -104,6 +107,9 @@ TEST_F(PathLine, FirstReadableSpellingWins) {
   write("x");
   EXPECT_EQ(first_readable({"missing.tmp", name}), name);
   EXPECT_EQ(first_readable({"missing.tmp", "missing too.tmp"}), "missing.tmp");
+  // The C library would open the part before a NUL byte.
+  const std::string with_nul = std::string(name) + '\0' + "x";
+  EXPECT_EQ(first_readable({with_nul, "missing.tmp"}), with_nul);
 }
 
 }  // namespace
