@@ -9,5 +9,6 @@ mapfile -t sources < <(git ls-files -- '*.cpp' '*.h')
 clang-format --dry-run -Werror "${sources[@]}"
 
 mapfile -t units < <(git ls-files -- 'volume_table/*.cpp' 'line_tools/*.cpp' 'script_view/*.cpp')
-clang-tidy --quiet -p "$build" "${units[@]}"
+# clang-tidy counts the warnings it suppressed in headers; only findings matter.
+clang-tidy --quiet -p "$build" "${units[@]}" 2>&1 | { grep -v -E "^[0-9]+ warnings? generated\.$" || true; }
 echo "style: clean"
