@@ -4,19 +4,49 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
-// A plain counting loop over a block, which the compiler turns into vector
-// compares; a 32-bit tally per block cannot overflow.
-std::uint32_t count_newlines(const char* data, std::size_t size) {
-  std::uint32_t newlines = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+// Sixteen bytes at a time: each compare adds one to a byte lane per newline,
+// and the lanes are summed before any of them can pass 255. This keeps the
+// count as fast as the reads that feed it.
+std::uint64_t count_newlines(const char* data, std::size_t size) {
+  constexpr std::size_t lane_limit = 255;
+  const __m128i newline = _mm_set1_epi8('\n');
+  std::uint64_t newlines = 0;
+  std::size_t i = 0;
+  while (size - i >= sizeof(__m128i)) {
+    const std::size_t rounds = std::min((size - i) / sizeof(__m128i), lane_limit);
+    __m128i lanes = _mm_setzero_si128();
+    for (std::size_t r = 0; r < rounds; ++r, i += sizeof(__m128i)) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, newline));
+    }
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    newlines += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+                static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  }
+  for (; i < size; ++i) {
+    newlines += data[i] == '\n' ? 1U : 0U;
+  }
+  return newlines;
+}
+#else
+// Elsewhere a plain loop, which compilers turn into vector compares.
+std::uint64_t count_newlines(const char* data, std::size_t size) {
+  std::uint64_t newlines = 0;
   for (std::size_t i = 0; i < size; ++i) {
     newlines += data[i] == '\n' ? 1U : 0U;
   }
   return newlines;
 }
+#endif
 
 int report(const char* program, const char* name, int error) {
   (void)std::fprintf(stderr, "%s: %s: %s\n", program, name, std::strerror(error));
@@ -44,13 +74,20 @@ line_total count_stream_lines(std::FILE* file, std::size_t block_size) {
   // Reads go straight into our block; a stdio buffer would only copy twice.
   (void)std::setvbuf(file, nullptr, _IONBF, 0);
   block_size = std::clamp<std::size_t>(block_size, 1, std::size_t{1} << 30);
-  const auto block = std::make_unique<char[]>(block_size);
+  // The block starts on a page boundary, as the file's pages do: the
+  // kernel's copy into a buffer that runs a few bytes ahead of its source
+  // page (what malloc's 16-byte headers give) is several times slower on
+  // common x86 processors.
+  constexpr std::size_t page_size = 4096;
+  std::vector<char> storage(block_size + page_size);
+  const auto address = reinterpret_cast<std::uintptr_t>(storage.data());
+  char* const block = storage.data() + (page_size - address % page_size) % page_size;
   line_total total;
   bool any_read = false;
   char last = '\n';
   for (;;) {
     errno = 0;
-    const std::size_t got = std::fread(block.get(), 1, block_size, file);
+    const std::size_t got = std::fread(block, 1, block_size, file);
     if (got == 0) {
       // A file that reads nothing at all (a directory, say) is an empty one;
       // a failure after data is a count cut short.
@@ -60,7 +97,7 @@ line_total count_stream_lines(std::FILE* file, std::size_t block_size) {
       break;
     }
     any_read = true;
-    total.lines += count_newlines(block.get(), got);
+    total.lines += count_newlines(block, got);
     last = block[got - 1];
   }
   if (last != '\n') {

@@ -3,6 +3,7 @@
 #include "input_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -10,6 +11,17 @@ namespace {
 
 // Re-reads of dropped bytes are rare; a modest buffer serves them.
 constexpr std::size_t scratch_limit = std::size_t{64} * 1024;
+
+// Every byte is kept at an address that matches its file offset modulo the
+// page size. The kernel's copy into a buffer that runs a few bytes ahead of
+// its source page (what malloc's 16-byte headers give) is several times
+// slower on common x86 processors; matched, each read copies at full speed.
+constexpr std::size_t page_size = 4096;
+
+char* page_aligned(std::vector<char>& storage) {
+  const auto address = reinterpret_cast<std::uintptr_t>(storage.data());
+  return storage.data() + ((page_size - address % page_size) % page_size);
+}
 
 }  // namespace
 
@@ -37,13 +49,17 @@ bool block_reader::advance(std::uint64_t keep) {
     from = end_offset - retain_limit_;
   }
   const auto kept = static_cast<std::size_t>(end_offset - from);
-  if (kept > 0 && from != begin_) {
-    std::memmove(buffer_.data(), buffer_.data() + (from - begin_), kept);
+  const auto lead = static_cast<std::size_t>(from % page_size);
+  const std::size_t needed = page_size + lead + kept + block_size_;
+  if (storage_.size() < needed) {
+    std::vector<char> larger(needed);
+    std::copy_n(data_ + (from - begin_), kept, page_aligned(larger) + lead);
+    storage_.swap(larger);
+  } else if (kept > 0) {
+    std::memmove(page_aligned(storage_) + lead, data_ + (from - begin_), kept);
   }
-  if (buffer_.size() < kept + block_size_) {
-    buffer_.resize(kept + block_size_);
-  }
-  const std::size_t got = std::fread(buffer_.data() + kept, 1, block_size_, file_);
+  data_ = page_aligned(storage_) + lead;
+  const std::size_t got = std::fread(data_ + kept, 1, block_size_, file_);
   begin_ = from;
   size_ = kept + got;
   if (got == 0) {

@@ -26,7 +26,7 @@ public:
   [[nodiscard]] std::uint64_t begin() const { return begin_; }
   [[nodiscard]] std::uint64_t end() const { return begin_ + size_; }
   [[nodiscard]] std::string_view view(std::uint64_t from, std::uint64_t to) const {
-    return {buffer_.data() + (from - begin_), static_cast<std::size_t>(to - from)};
+    return {data_ + (from - begin_), static_cast<std::size_t>(to - from)};
   }
 
   // Reads the next block, keeping in memory the bytes from `keep` on, as far
@@ -47,7 +47,8 @@ private:
   std::FILE* file_;
   std::size_t block_size_;
   std::size_t retain_limit_;
-  std::vector<char> buffer_;
+  std::vector<char> storage_;
+  char* data_ = nullptr;  // the byte at begin()
   std::vector<char> scratch_;
   std::uint64_t begin_ = 0;
   std::size_t size_ = 0;
