@@ -17,6 +17,8 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy
   # benchmarks: repeated timing and peak memory
   hyperfine time util-linux coreutils grep zip
+  # packages: shared-library dependencies of the .deb, a look into the .zip
+  dpkg-dev unzip
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: unit and end-to-end tests in a debug
-# build, then the same under AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the style checks.
+# build, the same under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# same again for Windows under Wine, a minute of fuzzing per fuzz target, and
+# the style checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,4 +10,6 @@ scripts/install-deps.sh
 
 cmake --workflow --preset dev
 cmake --workflow --preset asan
+scripts/test-windows.sh
+scripts/run-fuzzers.sh
 scripts/check-style.sh build/dev

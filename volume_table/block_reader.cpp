@@ -3,6 +3,7 @@
 #include "input_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -36,7 +37,7 @@ block_reader::block_reader(std::FILE* file, std::size_t block_size, std::size_t 
 
 bool block_reader::start() {
   advance(0);
-  return !failed_;
+  return error_ == 0;
 }
 
 bool block_reader::advance(std::uint64_t keep) {
@@ -59,12 +60,15 @@ bool block_reader::advance(std::uint64_t keep) {
     std::memmove(page_aligned(storage_) + lead, data_ + (from - begin_), kept);
   }
   data_ = page_aligned(storage_) + lead;
+  errno = 0;
   const std::size_t got = std::fread(data_ + kept, 1, block_size_, file_);
   begin_ = from;
   size_ = kept + got;
   if (got == 0) {
     at_end_ = true;
-    failed_ = std::ferror(file_) != 0;
+    if (std::ferror(file_) != 0) {
+      error_ = errno != 0 ? errno : EIO;
+    }
     return false;
   }
   return true;
@@ -74,23 +78,26 @@ bool block_reader::copy_range(std::uint64_t from, std::uint64_t to,
                               const std::function<void(std::string_view)>& sink) {
   if (from < begin_) {
     const std::uint64_t stop = std::min(to, begin_);
+    errno = 0;
     if (!seek_to(file_, from)) {
-      failed_ = true;
+      error_ = errno != 0 ? errno : EIO;
       return false;
     }
     while (from < stop) {
       const auto want =
           static_cast<std::size_t>(std::min<std::uint64_t>(scratch_.size(), stop - from));
+      errno = 0;
       if (std::fread(scratch_.data(), 1, want, file_) != want) {
-        failed_ = true;
+        error_ = errno != 0 ? errno : EIO;
         return false;
       }
       sink({scratch_.data(), want});
       from += want;
     }
     // Reading goes on where it was.
+    errno = 0;
     if (!seek_to(file_, end())) {
-      failed_ = true;
+      error_ = errno != 0 ? errno : EIO;
       return false;
     }
   }

@@ -40,8 +40,8 @@ public:
   bool copy_range(std::uint64_t from, std::uint64_t to,
                   const std::function<void(std::string_view)>& sink);
 
-  // Whether a read failed: the data ended early.
-  [[nodiscard]] bool failed() const { return failed_; }
+  // 0, or the reason a read failed: the data then ended early.
+  [[nodiscard]] int error() const { return error_; }
 
 private:
   std::FILE* file_;
@@ -53,5 +53,5 @@ private:
   std::uint64_t begin_ = 0;
   std::size_t size_ = 0;
   bool at_end_ = false;
-  bool failed_ = false;
+  int error_ = 0;
 };

@@ -254,5 +254,10 @@ int find_word(std::string path, std::string header, const scan_options& options)
   if (std::fclose(output) != 0 && error == 0) {
     error = errno != 0 ? errno : EIO;
   }
-  return error == 0 ? 0 : report_failure(tables_output_name, error);
+  if (error != 0) {
+    return report_failure(tables_output_name, error);
+  }
+  // Tables after a failed read were never seen: what was copied stays, but
+  // the caller must not take it for the whole result.
+  return in.error() == 0 ? 0 : report_failure(path.c_str(), in.error());
 }

@@ -28,8 +28,9 @@ struct scan_options {
 // alone and prints "sumtally could not be opened".
 //
 // `header` must begin with a "#" and hold no newline. Returns the exit
-// status: 1 when "sumtallyres.tmp" or the message could not be written (said
-// on standard error), otherwise 0.
+// status: 1 when "sumtallyres.tmp" or the message could not be written, or
+// when reading the result file failed part-way (each said on standard
+// error), otherwise 0.
 int find_word(std::string path, std::string header, const scan_options& options = {});
 
 // Writes to a table output and remembers the first failure.

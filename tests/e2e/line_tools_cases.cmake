@@ -37,3 +37,20 @@ e2e_case(point_count.output_is_a_directory PROGRAM point_count
 e2e_case(point_count.output_on_a_full_disk PROGRAM point_count LINUX_ONLY
   SYMLINK dynamics_points.tmp /dev/full
   STDERR "^point_count: dynamics_points\\.tmp: No space left on device\n$" STATUS 1)
+
+# --- Windows: messages, line ends and Ctrl-Z ----------------------------------
+e2e_case(line_count.windows_output_is_a_directory PROGRAM line_count WINDOWS_ONLY
+  GIVEN shieldmat.tmp "a\n" MKDIR linecounts.tmp
+  STDERR "^line_count: linecounts\\.tmp: Permission denied\n$" STATUS 1)
+e2e_case(point_count.windows_output_is_a_directory PROGRAM point_count WINDOWS_ONLY
+  MKDIR dynamics_points.tmp
+  STDERR "^point_count: dynamics_points\\.tmp: Permission denied\n$" STATUS 1)
+
+# Bytes, not text: a Windows C library in text mode would stop reading at
+# Ctrl-Z (0x1A) and so count fewer lines. This holds on every system, so it
+# runs on Linux too.
+string(ASCII 26 CTRL_Z)
+e2e_case(line_count.ctrl_z_is_an_ordinary_byte PROGRAM line_count
+  GIVEN shieldmat.tmp "a\r\n${CTRL_Z}\nb\n${CTRL_Z}c" EXPECT linecounts.tmp "4")
+e2e_case(point_count.ctrl_z_is_an_ordinary_byte PROGRAM point_count
+  GIVEN runphits.bat "1\r\n${CTRL_Z}\n3\n4\r\n${CTRL_Z}5\n" EXPECT dynamics_points.tmp "1")

@@ -6,11 +6,29 @@
 #            [EXPECT <file> <content>]...     file that must hold exactly these bytes afterwards
 #            [ABSENT <file>]...               file that must not exist afterwards
 #            [STDOUT <text>] [STDERR <regex>] [STATUS <code>]
-#            [LINUX_ONLY] [WINDOWS_ONLY])
+#            [LINUX_ONLY] [WINDOWS_ONLY]
+#            and, with LINUX_ONLY only:
+#            [SPARSE <file> <bytes>]...       <file> made <bytes> long, a hole after its content
+#            [CHMOD <path> <octal>]...        mode set once the files are made; "." is the directory
+#            [AS_NOBODY]                      the program run as uid and gid 65534
+#            [FILE_SIZE_LIMIT <bytes>]        RLIMIT_FSIZE, SIGXFSZ ignored: writes past it get EFBIG
+#            [READ_FAILS <file> <n>]          the program's n-th read(2) of <file> fails with EIO
+#            [MAX_RSS_KIB <kib>]              bound on the program's peak resident set)
 #
 # Contents are CMake strings, so "\n", "\r" and "\t" are the bytes themselves;
-# "@DIR@" stands for the case's working directory. STDOUT and STDERR default to
+# "@DIR@" stands for the case's working directory, "@WINDIR@" for the same
+# with backslashes, for Windows spellings. STDOUT and STDERR default to
 # empty, STATUS to 0.
+#
+# The LINUX_ONLY words are served by e2e_launch (fault_words.cmake). SPARSE
+# and then CHMOD apply after GIVEN, MKDIR and SYMLINK; a SPARSE file is
+# removed after the case. AS_NOBODY runs the case in a fresh directory under
+# /tmp with a copy of the program, since the build tree may be out of that
+# user's reach; everything the case makes there is writable by all unless
+# CHMOD says otherwise. Tests run by a user other than root run AS_NOBODY
+# cases as that user, whom the permissions bind already. READ_FAILS
+# intercepts the system call through ptrace, on x86-64 only (elsewhere the
+# case is not registered): the program gets EIO as from a failing disk.
 #
 # The case tables are read twice: at configure time, where e2e_case registers
 # a test, and by run_case.cmake, where it runs the one case it was asked for.
@@ -29,6 +47,13 @@ set(case_stdout "")
 set(case_stderr "^$")
 set(case_status 0)
 set(case_platform "any")
+set(case_sparse_names "")
+set(case_chmod_paths "")
+set(case_as_nobody FALSE)
+set(case_file_size_limit "")
+set(case_read_fails_file "")
+set(case_read_fails_count "")
+set(case_max_rss_kib "")
 math(EXPR _last "${ARGC} - 1")
 set(_i 1)
 while(_i LESS_EQUAL _last)
@@ -69,10 +94,46 @@ while(_i LESS_EQUAL _last)
     else()
       set(case_status "${_value}")
     endif()
+  elseif(_word STREQUAL "AS_NOBODY")
+    set(case_as_nobody TRUE)
+  elseif(_word MATCHES "^(FILE_SIZE_LIMIT|MAX_RSS_KIB)$")
+    set(_value "${ARGV${_i}}")
+    math(EXPR _i "${_i} + 1")
+    if(NOT _value MATCHES "^[0-9]+$")
+      message(FATAL_ERROR "e2e case ${case_name}: ${_word} '${_value}' is not a number")
+    endif()
+    if(_word STREQUAL "FILE_SIZE_LIMIT")
+      set(case_file_size_limit "${_value}")
+    else()
+      set(case_max_rss_kib "${_value}")
+    endif()
+  elseif(_word MATCHES "^(SPARSE|CHMOD|READ_FAILS)$")
+    math(EXPR _j "${_i} + 1")
+    set(_key "${ARGV${_i}}")
+    set(_value "${ARGV${_j}}")
+    math(EXPR _i "${_i} + 2")
+    if(NOT _value MATCHES "^[0-9]+$" OR (_word STREQUAL "CHMOD" AND NOT _value MATCHES "^[0-7]+$"))
+      message(FATAL_ERROR "e2e case ${case_name}: ${_word} ${_key} '${_value}' is not a number")
+    endif()
+    if(_word STREQUAL "SPARSE")
+      list(APPEND case_sparse_names "${_key}")
+      set("case_sparse_${_key}" "${_value}")
+    elseif(_word STREQUAL "CHMOD")
+      list(APPEND case_chmod_paths "${_key}")
+      set("case_chmod_${_key}" "${_value}")
+    else()
+      set(case_read_fails_file "${_key}")
+      set(case_read_fails_count "${_value}")
+    endif()
   else()
     message(FATAL_ERROR "e2e case ${case_name}: unknown word '${_word}'")
   endif()
 endwhile()
 if(case_program STREQUAL "")
   message(FATAL_ERROR "e2e case ${case_name}: no PROGRAM")
+endif()
+set(_linux_words "${case_sparse_names}${case_chmod_paths}${case_file_size_limit}")
+string(APPEND _linux_words "${case_read_fails_file}${case_max_rss_kib}")
+if(NOT case_platform STREQUAL "linux" AND (case_as_nobody OR NOT _linux_words STREQUAL ""))
+  message(FATAL_ERROR "e2e case ${case_name}: its words need LINUX_ONLY")
 endif()

@@ -1,4 +1,5 @@
 #include "count_file_lines.h"
+#include "scratch_file.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +14,6 @@ struct count_case {
   std::string content;
   std::uint64_t lines;
 };
-
-std::FILE* file_with(const std::string& content) {
-  std::FILE* file = std::tmpfile();
-  std::fwrite(content.data(), 1, content.size(), file);
-  std::rewind(file);
-  return file;
-}
 
 TEST(CountLines, NewlinesEndLinesAndALastUnendedLineCounts) {
   const std::vector<count_case> cases = {
@@ -36,9 +30,8 @@ TEST(CountLines, NewlinesEndLinesAndALastUnendedLineCounts) {
   };
   for (const auto& c : cases) {
     for (const std::size_t block : {1U, 2U, 3U, 7U, 4096U}) {
-      std::FILE* file = file_with(c.content);
-      const line_total total = count_stream_lines(file, block);
-      std::fclose(file);
+      const scratch_file file("in", c.content);
+      const line_total total = count_stream_lines(file.get(), block);
       EXPECT_EQ(total.lines, c.lines) << "block " << block << ": " << c.content.substr(0, 20);
       EXPECT_EQ(total.read_error, 0);
     }

@@ -1,4 +1,5 @@
 #include "find_word.h"
+#include "scratch_file.h"
 
 #include <gtest/gtest.h>
 
@@ -67,26 +68,21 @@ std::string read_all(std::FILE* file) {
 }
 
 std::string scan_file(std::FILE* in, std::size_t block_size, std::size_t retain_limit) {
-  std::FILE* out = std::tmpfile();
+  const scratch_file out_file("out");
+  std::FILE* out = out_file.get();
   block_reader reader(in, block_size, std::max(retain_limit, hdr.size()));
   EXPECT_TRUE(reader.start());
   table_writer writer(out);
   copy_tables(reader, writer, volume_header);
   EXPECT_TRUE(writer.ok());
   std::fflush(out);
-  std::string tables = read_all(out);
-  std::fclose(out);
-  return tables;
+  return read_all(out);
 }
 
 std::string scan(const std::string& input, std::size_t block_size = 128 * 1024,
                  std::size_t retain_limit = 64 * 1024) {
-  std::FILE* in = std::tmpfile();
-  std::fwrite(input.data(), 1, input.size(), in);
-  std::rewind(in);
-  std::string tables = scan_file(in, block_size, retain_limit);
-  std::fclose(in);
-  return tables;
+  const scratch_file in("in", input);
+  return scan_file(in.get(), block_size, retain_limit);
 }
 
 struct golden_case {

@@ -1,0 +1,50 @@
+# Tests and test-run settings of a Windows cross build (included from
+# tests/CMakeLists.txt): the console programs must run with no runtime DLLs
+# beside them, and Wine runs as one session for the whole test run.
+
+set(tools_console_programs volume_table line_count point_count)
+
+if(NOT CMAKE_OBJDUMP)
+  message(FATAL_ERROR "no objdump for Windows executables: the static-runtime checks need one")
+endif()
+foreach(program IN LISTS tools_console_programs)
+  add_test(NAME "static_runtime.${program}"
+    COMMAND "${CMAKE_COMMAND}" "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DEXE=$<TARGET_FILE:${program}>"
+      -P "${PROJECT_SOURCE_DIR}/cmake/check_system_dlls.cmake")
+  set_tests_properties("static_runtime.${program}" PROPERTIES LABELS "static_runtime;${program}")
+endforeach()
+
+# The same program linked the default way needs the MinGW C++ runtime DLL;
+# the check has to say so, or it could not tell a static build from another.
+add_executable(volume_table_dynamic_probe "${PROJECT_SOURCE_DIR}/volume_table/main.cpp")
+target_link_libraries(volume_table_dynamic_probe PRIVATE volume_table_core project_options)
+add_test(NAME static_runtime.check_rejects_a_dynamic_build
+  COMMAND "${CMAKE_COMMAND}" "-DOBJDUMP=${CMAKE_OBJDUMP}"
+    "-DEXE=$<TARGET_FILE:volume_table_dynamic_probe>"
+    -P "${PROJECT_SOURCE_DIR}/cmake/check_system_dlls.cmake")
+# Matching the message, and not just a failure, so that a broken script
+# does not pass as a rejection.
+set_tests_properties(static_runtime.check_rejects_a_dynamic_build PROPERTIES
+  LABELS static_runtime
+  PASS_REGULAR_EXPRESSION "not a Windows system DLL: libstdc\\+\\+-6\\.dll\n")
+
+# One Wine session around the whole CTest run, started before CTest lists
+# the unit tests' cases (which already runs them under Wine) and stopped
+# after the last test. A fixture test could not do this: the listing comes
+# before any test, and the end-to-end tests live in a directory whose tests
+# this one cannot give properties to.
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  message(WARNING "no emulator (Wine) for the Windows programs: only the static-runtime "
+    "checks can pass on this host")
+elseif(TOOLS_WINE)
+  get_filename_component(wine_dir "${TOOLS_WINE}" DIRECTORY)
+  find_program(TOOLS_WINESERVER NAMES wineserver wineserver64 HINTS "${wine_dir}" REQUIRED)
+  string(REPLACE ";" "|" wine_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  string(CONCAT wine_session_args
+    "\"-DPREFIX=${TOOLS_WINEPREFIX}\" \"-DEMULATOR=${wine_emulator}\""
+    " \"-DWINESERVER=${TOOLS_WINESERVER}\" -P \"${PROJECT_SOURCE_DIR}/cmake/wine_session.cmake\"")
+  file(WRITE "${CMAKE_BINARY_DIR}/CTestCustom.cmake"
+    "# Written by cmake/windows_tests.cmake.\n"
+    "set(CTEST_CUSTOM_PRE_TEST [==[\"${CMAKE_COMMAND}\" -DACTION=start ${wine_session_args}]==])\n"
+    "set(CTEST_CUSTOM_POST_TEST [==[\"${CMAKE_COMMAND}\" -DACTION=stop ${wine_session_args}]==])\n")
+endif()

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+// A read-write file of the running test's own, in the working directory,
+// removed when done. std::tmpfile() is no substitute: Windows puts it in the
+// drive root, which users often cannot write, and under Wine two test
+// processes can be handed the same one.
+class scratch_file {
+public:
+  explicit scratch_file(const char* role, const std::string& content = {}) {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    name_ = std::string(info->test_suite_name()) + "." + info->name() + "." + role + ".tmp";
+    std::replace(name_.begin(), name_.end(), '/', '_');
+    file_ = std::fopen(name_.c_str(), "w+b");
+    if (file_ != nullptr && !content.empty()) {
+      std::fwrite(content.data(), 1, content.size(), file_);
+      std::rewind(file_);
+    }
+  }
+  scratch_file(const scratch_file&) = delete;
+  scratch_file& operator=(const scratch_file&) = delete;
+  ~scratch_file() {
+    if (file_ != nullptr) {
+      std::fclose(file_);
+    }
+    std::remove(name_.c_str());
+  }
+  std::FILE* get() const { return file_; }
+
+private:
+  std::string name_;
+  std::FILE* file_ = nullptr;
+};
