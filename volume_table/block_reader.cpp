@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -19,9 +20,9 @@ constexpr std::size_t scratch_limit = std::size_t{64} * 1024;
 // slower on common x86 processors; matched, each read copies at full speed.
 constexpr std::size_t page_size = 4096;
 
-char* page_aligned(std::vector<char>& storage) {
-  const auto address = reinterpret_cast<std::uintptr_t>(storage.data());
-  return storage.data() + ((page_size - address % page_size) % page_size);
+char* page_aligned(char* storage) {
+  const auto address = reinterpret_cast<std::uintptr_t>(storage);
+  return storage + ((page_size - address % page_size) % page_size);
 }
 
 }  // namespace
@@ -30,7 +31,7 @@ block_reader::block_reader(std::FILE* file, std::size_t block_size, std::size_t 
     : file_(file),
       block_size_(std::max<std::size_t>(block_size, 1)),
       retain_limit_(is_seekable(file) ? retain_limit : std::numeric_limits<std::size_t>::max()),
-      scratch_(std::min(block_size_, scratch_limit)) {
+      scratch_size_(std::min(block_size_, scratch_limit)) {
   // Our own buffer is the only one: stdio's would just copy every byte twice.
   (void)std::setvbuf(file_, nullptr, _IONBF, 0);
 }
@@ -52,14 +53,17 @@ bool block_reader::advance(std::uint64_t keep) {
   const auto kept = static_cast<std::size_t>(end_offset - from);
   const auto lead = static_cast<std::size_t>(from % page_size);
   const std::size_t needed = page_size + lead + kept + block_size_;
-  if (storage_.size() < needed) {
-    std::vector<char> larger(needed);
-    std::copy_n(data_ + (from - begin_), kept, page_aligned(larger) + lead);
-    storage_.swap(larger);
+  if (storage_size_ < needed) {
+    // Left uninitialised: zeroing it would be most of the start-up work of a
+    // small file, and every byte is read into before it is looked at.
+    std::unique_ptr<char[]> larger(new char[needed]);
+    std::copy_n(data_ + (from - begin_), kept, page_aligned(larger.get()) + lead);
+    storage_ = std::move(larger);
+    storage_size_ = needed;
   } else if (kept > 0) {
-    std::memmove(page_aligned(storage_) + lead, data_ + (from - begin_), kept);
+    std::memmove(page_aligned(storage_.get()) + lead, data_ + (from - begin_), kept);
   }
-  data_ = page_aligned(storage_) + lead;
+  data_ = page_aligned(storage_.get()) + lead;
   errno = 0;
   const std::size_t got = std::fread(data_ + kept, 1, block_size_, file_);
   begin_ = from;
@@ -78,6 +82,9 @@ bool block_reader::copy_range(std::uint64_t from, std::uint64_t to,
                               const std::function<void(std::string_view)>& sink) {
   if (from < begin_) {
     const std::uint64_t stop = std::min(to, begin_);
+    if (!scratch_) {
+      scratch_.reset(new char[scratch_size_]);
+    }
     errno = 0;
     if (!seek_to(file_, from)) {
       error_ = errno != 0 ? errno : EIO;
@@ -85,13 +92,13 @@ bool block_reader::copy_range(std::uint64_t from, std::uint64_t to,
     }
     while (from < stop) {
       const auto want =
-          static_cast<std::size_t>(std::min<std::uint64_t>(scratch_.size(), stop - from));
+          static_cast<std::size_t>(std::min<std::uint64_t>(scratch_size_, stop - from));
       errno = 0;
-      if (std::fread(scratch_.data(), 1, want, file_) != want) {
+      if (std::fread(scratch_.get(), 1, want, file_) != want) {
         error_ = errno != 0 ? errno : EIO;
         return false;
       }
-      sink({scratch_.data(), want});
+      sink({scratch_.get(), want});
       from += want;
     }
     // Reading goes on where it was.

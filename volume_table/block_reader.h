@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 // Reads a file in large blocks and keeps a window of it in memory, addressed
 // by offsets from the start of the file. A scanner that has to look back at
@@ -47,9 +47,11 @@ private:
   std::FILE* file_;
   std::size_t block_size_;
   std::size_t retain_limit_;
-  std::vector<char> storage_;
-  char* data_ = nullptr;  // the byte at begin()
-  std::vector<char> scratch_;
+  std::unique_ptr<char[]> storage_;
+  std::size_t storage_size_ = 0;
+  char* data_ = nullptr;             // the byte at begin()
+  std::unique_ptr<char[]> scratch_;  // made on the first re-read
+  std::size_t scratch_size_;
   std::uint64_t begin_ = 0;
   std::size_t size_ = 0;
   bool at_end_ = false;
