@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <limits>
+
+// Qt 5 keeps a string's UTF-16 units, a terminator and a 24-byte header in one
+// block of at most INT_MAX bytes: 1073741810 units at most.
+inline constexpr qint64 max_qstring_units =
+    (qint64{std::numeric_limits<int>::max()} - 24) / qint64{sizeof(QChar)} - 1;
+
+// The text box keeps everything inserted into it in one such string, plus one
+// separator for each line break and a few of its own. A UTF-8 byte never
+// decodes to more than one unit, so a file of more bytes than this can never be
+// shown; within it, the line breaks decide (see load_script_text).
+inline constexpr qint64 max_script_bytes = max_qstring_units - 4096;
+
+// Qt 5 lays a line out in one buffer whose size it computes in int, 21 bytes
+// per glyph: past about 102 million glyphs the size wraps and the layout
+// writes out of bounds. Half of that leaves room for scripts that shape into
+// more glyphs than units. Such a line already takes about ten seconds to lay out.
+inline constexpr qint64 max_script_line_units = qint64{1} << 25;
+
+// Each line costs the text box about 140 bytes of its own besides the text, and
+// a few microseconds to insert: this many lines need some 2.4 GB and a minute.
+inline constexpr qint64 max_script_lines = qint64{1} << 24;
+
+// A path is at most a few KiB long (PATH_MAX, or 32767 UTF-16 units on Windows),
+// so the start of script.inp holds any name it can usefully give. Reading no
+// further keeps a script.inp that is /dev/zero or gigabytes long from filling
+// memory before the name is found.
+inline constexpr qint64 script_list_read_limit = qint64{1} << 20;
+
+// The file that "script.inp" in the working directory names: its first word,
+// or, when that names no file that opens, its first non-blank line without the
+// whitespace around it. Empty when script.inp cannot be read.
+QString script_target_path();
+
+// The UTF-8 text of the file at `path` up to its first NUL byte. Empty when the
+// file does not open, or when the text would break the text box: more than
+// max_script_bytes bytes (or that many units and line breaks together), a line
+// longer than max_script_line_units, or more than max_script_lines lines.
+QString load_script_text(const QString& path);

@@ -1,0 +1,251 @@
+// What the window shows for a given script.inp and the files it names, checked
+// in the real window right after construction, before it is shown.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <memory>
+
+#include "mainwindow.h"
+#include "script_loading.h"
+#include "work_dir.h"
+
+using entry_map = QMap<QString, QByteArray>;
+Q_DECLARE_METATYPE(entry_map)
+
+namespace {
+
+QPlainTextEdit* text_box(const MainWindow& window) {
+  return window.findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"));
+}
+
+// Every entry under the working directory with its bytes, to see that nothing
+// was written, created or removed.
+entry_map snapshot() {
+  entry_map entries;
+  QDirIterator it(QStringLiteral("."), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString name = it.next();
+    QFile file(name);
+    entries.insert(name, it.fileInfo().isFile() && file.open(QIODevice::ReadOnly)
+                             ? file.readAll()
+                             : QByteArray("<dir>"));
+  }
+  return entries;
+}
+
+QByteArray bytes(const char* data, int size) {
+  return {data, size};
+}
+
+// A file of `size` bytes that starts with `head` followed by NULs, made sparse
+// so that even gigabytes cost nothing to write.
+bool make_sparse(const QString& name, const QByteArray& head, qint64 size) {
+  QFile file(name);
+  return file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(size);
+}
+
+}  // namespace
+
+class script_loading_test : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init() { dir_ = std::make_unique<work_dir>(); }
+  void cleanup() { dir_.reset(); }
+
+  void shows_data();
+  void shows();
+  void undo_takes_the_load_back();
+  void too_large_data();
+  void too_large();
+  void beyond_text_box_data();
+  void beyond_text_box();
+  void endless_devices_data();
+  void endless_devices();
+
+private:
+  std::unique_ptr<work_dir> dir_;
+};
+
+void script_loading_test::shows_data() {
+  QTest::addColumn<QByteArray>("script");  // null: no script.inp at all
+  QTest::addColumn<entry_map>("entries");
+  QTest::addColumn<QString>("expected");
+
+  const entry_map ab{{"a.txt", "alpha"}, {"b.txt", "beta"}};
+  const entry_map spaced{{"my script.txt", "spaced"}};
+
+  // Which file is shown.
+  QTest::newRow("first word only") << QByteArray("a.txt b.txt\nb.txt\n") << ab << "alpha";
+  QTest::newRow("word after blank lines and indent")
+      << QByteArray("\r\n\n \t a.txt\tb.txt\n") << ab << "alpha";
+  QTest::newRow("word ending the file") << QByteArray("a.txt") << ab << "alpha";
+  QTest::newRow("BOM before the word") << QByteArray(
+                                              "\xEF\xBB\xBF"
+                                              "a.txt\n")
+                                       << ab << "alpha";
+  QTest::newRow("non-ASCII name") << QByteArray(
+                                         "donn\xC3\xA9"
+                                         "es.txt\n")
+                                  << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}}
+                                  << "accent";
+  QTest::newRow("relative path into a folder")
+      << QByteArray("sub/a.txt\n") << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}} << "nested";
+  QTest::newRow("path with a space") << QByteArray("my script.txt\n") << spaced << "spaced";
+  QTest::newRow("path with a space after blank lines, trimmed")
+      << QByteArray("\r\n \t\r\n  my script.txt \t\r\nb.txt\r\n") << spaced << "spaced";
+  QTest::newRow("path with a space, lone CR ends the line")
+      << QByteArray("my script.txt\rb.txt\r") << spaced << "spaced";
+  QTest::newRow("first word that opens wins over the line")
+      << QByteArray("a.txt b.txt\n") << entry_map{{"a.txt", "alpha"}, {"a.txt b.txt", "whole"}}
+      << "alpha";
+  QTest::newRow("first word naming an empty file still wins")
+      << QByteArray("e.txt x\n") << entry_map{{"e.txt", {}}, {"e.txt x", "whole"}} << "";
+  QTest::newRow("first word naming a folder falls back to the line")
+      << QByteArray("sub rest.txt\n") << entry_map{{"sub/", {}}, {"sub rest.txt", "line"}}
+      << "line";
+  QTest::newRow("line used only as a whole") << QByteArray("my script.txt extra\n") << spaced << "";
+
+  // How the text is shown.
+  const auto target = [](const QByteArray& content) { return entry_map{{"t.txt", content}}; };
+  const QByteArray t("t.txt\n");
+  QTest::newRow("LF") << t << target("one\ntwo\n") << "one\ntwo\n";
+  QTest::newRow("CR LF is one line break") << t << target("one\r\ntwo\r\n") << "one\ntwo\n";
+  QTest::newRow("lone CR is one line break") << t << target("one\rtwo") << "one\ntwo";
+  QTest::newRow("BOM not shown") << t
+                                 << target(
+                                        "\xEF\xBB\xBF"
+                                        "text")
+                                 << "text";
+  QTest::newRow("UTF-8 decoded") << t << target("gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80")
+                                 << QString::fromUtf16(u"grüß € \U0001F600");
+  QTest::newRow("invalid UTF-8 as replacement characters")
+      << t
+      << target(
+             "a\xFF"
+             "b\xFE"
+             "c")
+      << QString::fromUtf16(u"a\uFFFDb\uFFFDc");
+  QTest::newRow("text after NUL dropped") << t << target(bytes("abc\0def\0", 8)) << "abc";
+  QTest::newRow("NUL first") << t << target(bytes("\0abc", 4)) << "";
+  QTest::newRow("tabs and trailing blanks kept") << t << target("\tx  \n  y") << "\tx  \n  y";
+
+  // An empty box.
+  QTest::newRow("no script.inp") << QByteArray() << ab << "";
+  QTest::newRow("empty script.inp") << QByteArray("") << ab << "";
+  QTest::newRow("blank script.inp") << QByteArray(" \t\r\n\n") << ab << "";
+  QTest::newRow("missing target") << QByteArray("c.txt\n") << ab << "";
+  QTest::newRow("empty target") << t << target({}) << "";
+  QTest::newRow("target is a folder") << QByteArray("sub\n") << entry_map{{"sub/", {}}} << "";
+}
+
+void script_loading_test::shows() {
+  QFETCH(QByteArray, script);
+  QFETCH(entry_map, entries);
+  QFETCH(QString, expected);
+
+  if (!script.isNull()) QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+    QVERIFY2(make_entry(it.key(), it.value()), qPrintable(it.key()));
+  const entry_map before = snapshot();
+
+  {
+    MainWindow window;
+    const QPlainTextEdit* edit = text_box(window);
+    QVERIFY(edit != nullptr);
+    QCOMPARE(edit->toPlainText(), expected);
+    QCOMPARE(edit->blockCount(), expected.count(QLatin1Char('\n')) + 1);
+    // Nothing but the load itself is on the undo stack.
+    QCOMPARE(edit->document()->isUndoAvailable(), !expected.isEmpty());
+  }
+
+  QCOMPARE(snapshot(), before);
+}
+
+void script_loading_test::undo_takes_the_load_back() {
+  QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
+  QVERIFY(make_entry(QStringLiteral("t.txt"), "line 1\nline 2\r\nline 3\rline 4"));
+
+  MainWindow window;
+  QPlainTextEdit* edit = text_box(window);
+  QCOMPARE(edit->blockCount(), 4);
+  QVERIFY(edit->document()->isUndoAvailable());
+  edit->undo();
+  QCOMPARE(edit->toPlainText(), QString());
+  QVERIFY(!edit->document()->isUndoAvailable());
+  edit->redo();
+  QCOMPARE(edit->toPlainText(), QStringLiteral("line 1\nline 2\nline 3\nline 4"));
+}
+
+void script_loading_test::too_large_data() {
+  QTest::addColumn<qint64>("size");
+  QTest::addColumn<QString>("expected");
+
+  // Sparse files that start "abc" then NUL: whatever is read shows as "abc",
+  // so an empty box means the size alone refused the file.
+  QTest::newRow("at the limit") << max_script_bytes << "abc";
+  QTest::newRow("one byte over") << max_script_bytes + 1 << "";
+  QTest::newRow("over 2 GiB") << (qint64{1} << 31) + 1 << "";
+  QTest::newRow("over 4 GiB") << (qint64{1} << 32) + 3 << "";
+}
+
+void script_loading_test::too_large() {
+  QFETCH(qint64, size);
+  QFETCH(QString, expected);
+
+  QVERIFY(make_entry(QStringLiteral("script.inp"), "big.txt\n"));
+  QVERIFY(make_sparse(QStringLiteral("big.txt"), QByteArray("abc\0", 4), size));
+
+  MainWindow window;
+  QCOMPARE(text_box(window)->toPlainText(), expected);
+}
+
+void script_loading_test::beyond_text_box_data() {
+  QTest::addColumn<QByteArray>("content");
+  const QByteArray long_line(static_cast<int>(max_script_line_units) + 1, 'x');
+  QTest::newRow("one line too long") << long_line;
+  QTest::newRow("too long line between short ones") << "a\r\n" + long_line + "\rb\n";
+  QTest::newRow("one line too many") << QByteArray(static_cast<int>(max_script_lines), '\n');
+}
+
+// Texts that Qt's text box cannot take whole (it aborts or overruns a buffer)
+// leave it empty instead; the texts just within reach are in the huge checks.
+void script_loading_test::beyond_text_box() {
+  QFETCH(QByteArray, content);
+  QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
+  QVERIFY(make_entry(QStringLiteral("t.txt"), content));
+
+  MainWindow window;
+  QCOMPARE(text_box(window)->toPlainText(), QString());
+}
+
+void script_loading_test::endless_devices_data() {
+  QTest::addColumn<QString>("link");
+  QTest::addColumn<QByteArray>("script");
+  QTest::newRow("target without end") << "zero" << QByteArray("zero\n");
+  QTest::newRow("script.inp without end") << "script.inp" << QByteArray();
+}
+
+// A device reports no size; reading it must still end, and without the box or
+// memory filling up.
+void script_loading_test::endless_devices() {
+#ifdef Q_OS_UNIX
+  QFETCH(QString, link);
+  QFETCH(QByteArray, script);
+  if (!script.isNull()) QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  QVERIFY(QFile::link(QStringLiteral("/dev/zero"), link));
+
+  MainWindow window;
+  QCOMPARE(text_box(window)->toPlainText(), QString());
+#else
+  QSKIP("needs /dev/zero");
+#endif
+}
+
+QTEST_MAIN(script_loading_test)
+#include "script_loading_test.moc"

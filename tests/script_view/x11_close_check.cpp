@@ -1,0 +1,196 @@
+// Starts the viewer in a fresh working directory under the X server named by
+// DISPLAY, finds its window by title, checks the window's size, asks it to
+// close the way a window manager does (a WM_DELETE_WINDOW client message) and
+// expects the program to end by itself with status 0.
+//
+//   x11_close_check PROGRAM TITLE WIDTH HEIGHT
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+constexpr auto poll_interval = std::chrono::milliseconds(50);
+// Generous for a sanitizer build on a loaded machine.
+constexpr auto window_timeout = std::chrono::seconds(60);
+constexpr auto exit_timeout = std::chrono::seconds(30);
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "x11_close_check: %s\n", message.c_str());
+  return 1;
+}
+
+std::string window_title(Display* display, Window window) {
+  const Atom net_wm_name = XInternAtom(display, "_NET_WM_NAME", False);
+  const Atom utf8_string = XInternAtom(display, "UTF8_STRING", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8_string, &type, &format,
+                         &count, &remaining, &data) == Success &&
+      data != nullptr) {
+    if (type == utf8_string && format == 8) title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+    if (!title.empty()) return title;
+  }
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+    title = name;
+    XFree(name);
+  }
+  return title;
+}
+
+// Top-level windows are the root's children when no window manager runs, and
+// their children when one reparents them into frames.
+std::optional<Window> find_mapped_window(Display* display, const std::string& title) {
+  std::vector<Window> pending{XDefaultRootWindow(display)};
+  for (int depth = 0; depth < 3 && !pending.empty(); ++depth) {
+    std::vector<Window> next;
+    for (const Window parent : pending) {
+      Window root = 0;
+      Window parent_of = 0;
+      Window* children = nullptr;
+      unsigned int count = 0;
+      if (XQueryTree(display, parent, &root, &parent_of, &children, &count) == 0) continue;
+      next.insert(next.end(), children, children + count);
+      if (children != nullptr) XFree(children);
+    }
+    for (const Window window : next) {
+      XWindowAttributes attributes{};
+      if (window_title(display, window) == title &&
+          XGetWindowAttributes(display, window, &attributes) != 0 &&
+          attributes.map_state == IsViewable)
+        return window;
+    }
+    pending = std::move(next);
+  }
+  return std::nullopt;
+}
+
+bool accepts_delete_window(Display* display, Window window, Atom delete_window) {
+  Atom* protocols = nullptr;
+  int count = 0;
+  bool found = false;
+  if (XGetWMProtocols(display, window, &protocols, &count) != 0) {
+    for (int i = 0; i < count; ++i) found = found || protocols[i] == delete_window;
+    XFree(protocols);
+  }
+  return found;
+}
+
+void send_delete_window(Display* display, Window window, Atom delete_window) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(delete_window);
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+}
+
+// The program's status once it has ended, or nothing when it is still running
+// at the deadline.
+std::optional<int> wait_for_exit(pid_t pid, clock_type::time_point deadline) {
+  for (;;) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return status;
+    if (done < 0 || clock_type::now() > deadline) return std::nullopt;
+    std::this_thread::sleep_for(poll_interval);
+  }
+}
+
+std::string describe(int status) {
+  if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
+  return "status " + std::to_string(status);
+}
+
+int check(const std::string& program, const std::string& title, int width, int height,
+          const std::filesystem::path& work) {
+  {
+    std::ofstream(work / "script.inp") << "shown.txt\n";
+    std::ofstream(work / "shown.txt") << "Shown by the end-to-end check.\n";
+  }
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return fail("cannot open the X display");
+
+  const pid_t pid = fork();
+  if (pid < 0) return fail("fork failed");
+  if (pid == 0) {
+    if (chdir(work.c_str()) == 0) execl(program.c_str(), program.c_str(), nullptr);
+    std::perror(program.c_str());
+    _exit(127);
+  }
+
+  const auto stop = [pid](const std::string& message) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return fail(message);
+  };
+
+  std::optional<Window> window;
+  const auto window_deadline = clock_type::now() + window_timeout;
+  while (!(window = find_mapped_window(display, title))) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return fail("the program ended before showing its window: " + describe(status));
+    if (clock_type::now() > window_deadline) return stop("no window titled \"" + title + "\"");
+    std::this_thread::sleep_for(poll_interval);
+  }
+
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(display, *window, &attributes);
+  std::printf("window \"%s\": %dx%d\n", title.c_str(), attributes.width, attributes.height);
+  if (attributes.width != width || attributes.height != height)
+    return stop("expected " + std::to_string(width) + "x" + std::to_string(height));
+
+  const Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  if (!accepts_delete_window(display, *window, delete_window))
+    return stop("the window does not take WM_DELETE_WINDOW");
+  send_delete_window(display, *window, delete_window);
+  XCloseDisplay(display);
+
+  const std::optional<int> status = wait_for_exit(pid, clock_type::now() + exit_timeout);
+  if (!status) return stop("the program did not end after the close request");
+  std::printf("after the close request: %s\n", describe(*status).c_str());
+  if (!WIFEXITED(*status) || WEXITSTATUS(*status) != 0) return fail("expected exit status 0");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 5) return fail("usage: x11_close_check PROGRAM TITLE WIDTH HEIGHT");
+  const std::vector<std::string> args(argv + 1, argv + argc);
+
+  std::string pattern = (std::filesystem::temp_directory_path() / "script_view_e2e.XXXXXX");
+  if (mkdtemp(pattern.data()) == nullptr) return fail("cannot make a working directory");
+  const std::filesystem::path work = pattern;
+
+  const int result = check(std::filesystem::absolute(args[0]), args[1], std::stoi(args[2]),
+                           std::stoi(args[3]), work);
+  std::error_code ignored;
+  std::filesystem::remove_all(work, ignored);
+  return result;
+}
