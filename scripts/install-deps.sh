@@ -16,7 +16,7 @@ packages=(
   # sanitizers, fuzzing and the style checks
   clang libclang-rt-14-dev clang-format clang-tidy
   # benchmarks: repeated timing and peak memory
-  hyperfine time util-linux coreutils grep zip
+  hyperfine time util-linux coreutils grep zip libbenchmark-dev
   # packages: shared-library dependencies of the .deb, a look into the .zip
   dpkg-dev unzip
 )
