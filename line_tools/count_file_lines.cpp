@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -79,9 +79,11 @@ line_total count_stream_lines(std::FILE* file, std::size_t block_size) {
   // page (what malloc's 16-byte headers give) is several times slower on
   // common x86 processors.
   constexpr std::size_t page_size = 4096;
-  std::vector<char> storage(block_size + page_size);
-  const auto address = reinterpret_cast<std::uintptr_t>(storage.data());
-  char* const block = storage.data() + (page_size - address % page_size) % page_size;
+  // Left uninitialised, as every byte is read into before it is looked at:
+  // zero-filling it would be a good part of the start-up on a small file.
+  const std::unique_ptr<char[]> storage(new char[block_size + page_size]);
+  const auto address = reinterpret_cast<std::uintptr_t>(storage.get());
+  char* const block = storage.get() + (page_size - address % page_size) % page_size;
   line_total total;
   bool any_read = false;
   char last = '\n';
