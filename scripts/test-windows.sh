@@ -16,6 +16,17 @@ stop_wine() {
 }
 trap stop_wine EXIT
 
+log=build/windows-tests.log
+mkdir -p build
 start=$SECONDS
-env -u DISPLAY -u WAYLAND_DISPLAY cmake --workflow --preset windows
+env -u DISPLAY -u WAYLAND_DISPLAY cmake --workflow --preset windows 2>&1 | tee "$log"
 echo "windows: configure, build and tests under Wine took $((SECONDS - start)) s"
+
+# The test preset runs a failed test once more, since Wine now and then loses
+# a program at start-up. A test that passed only on its second try is named
+# here, so that a real intermittent fault cannot pass unseen.
+retried=$(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \(.*[^ .]\) *\.\.*\*\*\*.*/\1/p' "$log")
+if [ -n "$retried" ]; then
+  echo "windows: these tests failed once under Wine and passed when run again:"
+  printf '  %s\n' "$retried"
+fi

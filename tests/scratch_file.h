@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <stdexcept>
 #include <string>
 
 // A read-write file of the running test's own, in the working directory,
@@ -17,10 +20,19 @@ public:
     name_ = std::string(info->test_suite_name()) + "." + info->name() + "." + role + ".tmp";
     std::replace(name_.begin(), name_.end(), '/', '_');
     file_ = std::fopen(name_.c_str(), "w+b");
-    if (file_ != nullptr && !content.empty()) {
-      std::fwrite(content.data(), 1, content.size(), file_);
-      std::rewind(file_);
+    // A test must fail for its own reason, not crash on a file it never had.
+    if (file_ == nullptr) {
+      throw std::runtime_error("cannot create " + name_ + ": " + std::strerror(errno));
     }
+    if (!content.empty() &&
+        (std::fwrite(content.data(), 1, content.size(), file_) != content.size() ||
+         std::fflush(file_) != 0)) {
+      const std::string reason = std::strerror(errno);
+      std::fclose(file_);
+      std::remove(name_.c_str());
+      throw std::runtime_error("cannot write " + name_ + ": " + reason);
+    }
+    std::rewind(file_);
   }
   scratch_file(const scratch_file&) = delete;
   scratch_file& operator=(const scratch_file&) = delete;
