@@ -54,12 +54,16 @@ bool block_reader::advance(std::uint64_t keep) {
   const auto lead = static_cast<std::size_t>(from % page_size);
   const std::size_t needed = page_size + lead + kept + block_size_;
   if (storage_size_ < needed) {
-    // Left uninitialised: zeroing it would be most of the start-up work of a
-    // small file, and every byte is read into before it is looked at.
-    std::unique_ptr<char[]> larger(new char[needed]);
+    // Room for what the retain limit lets the next block keep, so that a
+    // seekable file is served by this one allocation. Left uninitialised:
+    // zeroing it would be most of the start-up work of a small file, and
+    // every byte is read into before it is looked at.
+    const std::size_t room =
+        std::max(needed, 2 * page_size + block_size_ + std::min(retain_limit_, block_size_));
+    std::unique_ptr<char[]> larger(new char[room]);
     std::copy_n(data_ + (from - begin_), kept, page_aligned(larger.get()) + lead);
     storage_ = std::move(larger);
-    storage_size_ = needed;
+    storage_size_ = room;
   } else if (kept > 0) {
     std::memmove(page_aligned(storage_.get()) + lead, data_ + (from - begin_), kept);
   }

@@ -27,9 +27,13 @@ TEST(CountLines, NewlinesEndLinesAndALastUnendedLineCounts) {
       {" \n\t\n  \n", 3},  // blank lines count like any other
       {std::string(1000, '\n'), 1000},
       {std::string(999, 'x') + "\n" + std::string(5, 'y'), 2},
+      // Enough newlines in one block for every byte lane of the count to
+      // fill up more than once.
+      {std::string(70000, '\n'), 70000},
+      {std::string(65, 'x') + std::string(70001, '\n') + "x", 70002},
   };
   for (const auto& c : cases) {
-    for (const std::size_t block : {1U, 2U, 3U, 7U, 4096U}) {
+    for (const std::size_t block : {1U, 2U, 3U, 7U, 4096U, 128U * 1024U}) {
       const scratch_file file("in", c.content);
       const line_total total = count_stream_lines(file.get(), block);
       EXPECT_EQ(total.lines, c.lines) << "block " << block << ": " << c.content.substr(0, 20);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,55 @@ TEST(DoReplace, IsRegularExpressionReplaceAll) {
     EXPECT_EQ(do_replace(c.text, c.pattern, c.replacement), c.result)
         << c.text << " / " << c.pattern;
   }
+}
+
+// Plain patterns take a shortcut past the regular expression engine; it has
+// to agree with the engine on everything, so both are run on the same
+// random texts, patterns and replacements, syntax characters, NUL bytes and
+// "$" formats among them.
+TEST(DoReplace, AgreesWithTheRegularExpressionEngine) {
+  using namespace std::string_literals;
+  const std::string alphabet = "ab \r\n\t.$\\*()[]{}|^+?\xff\0"s;
+  std::mt19937 rng(20261208);
+  const auto random_text = [&](std::size_t max_size) {
+    std::string text(std::uniform_int_distribution<std::size_t>(0, max_size)(rng), 'a');
+    for (char& c : text) {
+      c = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+    }
+    return text;
+  };
+  const auto engine = [](const std::string& text, const std::string& pattern,
+                         const std::string& replacement) {
+    return std::regex_replace(text, std::regex(pattern, std::regex::ECMAScript), replacement);
+  };
+  int plain_matches = 0;
+  for (int round = 0; round < 4000; ++round) {
+    std::string text = random_text(12);
+    std::string pattern = random_text(3);
+    // Every other round keeps to the first letters, which are plain text and
+    // often match.
+    if (round % 2 == 0) {
+      for (std::string* s : {&text, &pattern}) {
+        for (char& c : *s) {
+          c = alphabet[static_cast<unsigned char>(c) % 4];
+        }
+      }
+    }
+    const std::string replacement =
+        round % 3 == 0 ? random_text(3) : std::string(static_cast<std::size_t>(round % 5), 'r');
+    std::string expected;
+    try {
+      expected = engine(text, pattern, replacement);
+    } catch (const std::regex_error&) {
+      EXPECT_THROW(do_replace(text, pattern, replacement), std::regex_error) << pattern;
+      continue;
+    }
+    plain_matches += round % 2 == 0 && !pattern.empty() && expected != text ? 1 : 0;
+    ASSERT_EQ(do_replace(text, pattern, replacement), expected)
+        << "text \"" << text << "\", pattern \"" << pattern << "\", replacement \"" << replacement
+        << "\"";
+  }
+  EXPECT_GT(plain_matches, 300) << "too few plain patterns that match to test the shortcut";
 }
 
 TEST(DoReplace, LeavesItsTextAlone) {
