@@ -26,6 +26,8 @@ test_packages=(
   g++-mingw-w64-x86-64-posix wine wine64
   # sanitizers, fuzzing and the style checks
   clang libclang-rt-14-dev clang-format clang-tidy
+  # the style checks take the tracked sources from git
+  git
   # benchmarks: repeated timing and peak memory
   hyperfine time util-linux coreutils grep zip libbenchmark-dev
   # packages: shared-library dependencies of the .deb and its check, a look into the .zip
