@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <limits>
@@ -32,9 +33,22 @@ inline constexpr qint64 max_script_lines = qint64{1} << 24;
 // memory before the name is found.
 inline constexpr qint64 script_list_read_limit = qint64{1} << 20;
 
-// The file that "script.inp" in the working directory names: its first word,
-// or, when that names no file that opens, its first non-blank line without the
-// whitespace around it. Empty when script.inp cannot be read.
+// The names that the start of "script.inp", `list`, can be read to give, in the
+// order they are tried; the first that names a file that opens is used:
+//   1. the first word;
+//   2. the first non-blank line, without the whitespace around it (a path with
+//      spaces);
+//   3. the text between the line's first two double quotes ("Copy as path");
+//   4. each of these read as a file URL: file:///p, file:/p and
+//      file://localhost/p name /p, percent escapes decode as UTF-8, and on
+//      Windows file:///C:/p names C:/p and file://server/share/p a UNC path.
+// All of these come first as QTextStream reads the list by default (a BOM, or
+// else the locale's codec); then, when the bytes are UTF-8 that the locale's
+// codec read otherwise (the ANSI code page on Windows), all again as UTF-8.
+QStringList script_path_spellings(const QByteArray& list);
+
+// The file that "script.inp" in the working directory names (see
+// script_path_spellings). Empty when none of its names opens.
 QString script_target_path();
 
 // The UTF-8 text of the file at `path` up to its first NUL byte. Empty when the
