@@ -9,8 +9,10 @@
 #include <QVector>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -158,34 +160,38 @@ std::optional<QByteArray> read_until_nul(QFile& file) {
   }
 }
 
-// Whether the text box can take `text` without Qt running out of its limits.
-// It counts lines the way the box splits them: at LF, CR, CR LF (once), and
-// the paragraph and frame marks. Every line start also takes one unit of the
-// box's string.
-bool fits_text_box(const QString& text) {
-  // Every line break is a unit of the text itself, so a text of fewer units
-  // than the line limit can break no limit, and most texts are spared the scan.
-  static_assert(max_script_lines <= max_script_line_units &&
-                2 * max_script_lines <= max_script_bytes);
-  const qint64 size = text.size();
-  if (size < max_script_lines) return true;
-
-  qint64 breaks = 0;
+// The numbers of the lines longer than long_line_units, or nothing when the
+// text box cannot take `text` without Qt running out of its limits. Lines are
+// split as the box splits them: at LF, CR, CR LF (once), and the paragraph and
+// frame marks. Every line start also takes one unit of the box's string.
+std::optional<QVector<int>> long_lines_if_it_fits(const QString& text) {
+  static_assert(long_line_units < max_script_line_units && max_script_lines <= INT_MAX);
+  QVector<int> long_lines;
+  int breaks = 0;
   const QChar* const begin = text.constData();
   const QChar* const end = begin + text.size();
   const QChar* line_start = begin;
+  // False when the line is past what the box can lay out at all.
+  const auto end_line = [&](const QChar* line_end) {
+    const qint64 length = line_end - line_start;
+    if (length > long_line_units) long_lines.append(breaks);
+    return length <= max_script_line_units;
+  };
   for (const QChar* c = begin; c != end; ++c) {
     const char16_t unit = c->unicode();
+    // Nearly every unit of a text lies between CR and the paragraph mark.
+    if (unit > u'\r' && unit < QChar::ParagraphSeparator) continue;
     const bool is_break = unit == u'\n' || unit == u'\r' || unit == QChar::ParagraphSeparator ||
                           unit == 0xFDD0 /* QTextBeginningOfFrame */ ||
                           unit == 0xFDD1 /* QTextEndOfFrame */;
     if (!is_break) continue;
-    if (c - line_start > max_script_line_units) return false;
+    if (!end_line(c)) return std::nullopt;
     if (unit == u'\r' && c + 1 != end && c[1] == QLatin1Char('\n')) ++c;
-    if (++breaks >= max_script_lines) return false;
+    if (++breaks >= max_script_lines) return std::nullopt;
     line_start = c + 1;
   }
-  return end - line_start <= max_script_line_units && size + breaks <= max_script_bytes;
+  if (!end_line(end) || text.size() + breaks > max_script_bytes) return std::nullopt;
+  return long_lines;
 }
 
 }  // namespace
@@ -210,15 +216,17 @@ QString script_target_path() {
   return {};
 }
 
-QString load_script_text(const QString& path) {
+script_text load_script_text(const QString& path) {
   if (path.isEmpty()) return {};
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   const std::optional<QByteArray> bytes = read_until_nul(file);
   file.close();
   if (!bytes) return {};
-  QString text = QString::fromUtf8(bytes->constData(), bytes->size());
+  script_text script{QString::fromUtf8(bytes->constData(), bytes->size()), {}};
   // Past these limits Qt aborts or corrupts memory; an empty box instead.
-  if (!fits_text_box(text)) return {};
-  return text;
+  std::optional<QVector<int>> long_lines = long_lines_if_it_fits(script.text);
+  if (!long_lines) return {};
+  script.long_lines = std::move(*long_lines);
+  return script;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QtGlobal>
 
 #include <limits>
@@ -27,6 +28,12 @@ inline constexpr qint64 max_script_line_units = qint64{1} << 25;
 // a few microseconds to insert: this many lines need some 2.4 GB and a minute.
 inline constexpr qint64 max_script_lines = qint64{1} << 24;
 
+// Under its default wrap mode the text box breaks a line only after it has
+// looked ahead to the next break opportunity, so a line with nowhere to break
+// but its end takes time that grows with its square: half a minute at 1 MB.
+// Lines up to this length cost nothing worth noting under any mode.
+inline constexpr qint64 long_line_units = 10000;
+
 // A path is at most a few KiB long (PATH_MAX, or 32767 UTF-16 units on Windows),
 // so the start of script.inp holds any name it can usefully give. Reading no
 // further keeps a script.inp that is /dev/zero or gigabytes long from filling
@@ -51,8 +58,16 @@ QStringList script_path_spellings(const QByteArray& list);
 // script_path_spellings). Empty when none of its names opens.
 QString script_target_path();
 
+// A file's text as the window shows it, and the numbers of its lines longer
+// than long_line_units, counted as the text box splits lines (at LF, CR,
+// CR LF and the paragraph and frame marks).
+struct script_text {
+  QString text;
+  QVector<int> long_lines;
+};
+
 // The UTF-8 text of the file at `path` up to its first NUL byte. Empty when the
 // file does not open, or when the text would break the text box: more than
 // max_script_bytes bytes (or that many units and line breaks together), a line
 // longer than max_script_line_units, or more than max_script_lines lines.
-QString load_script_text(const QString& path);
+script_text load_script_text(const QString& path);

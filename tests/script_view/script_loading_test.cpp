@@ -6,7 +6,9 @@
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCodec>
+#include <QTextLayout>
 #include <QUrl>
 
 #include <memory>
@@ -91,6 +93,8 @@ private slots:
   void shows_under_ansi_code_page_data();
   void shows_under_ansi_code_page();
   void undo_takes_the_load_back();
+  void long_lines_data();
+  void long_lines();
   void too_large_data();
   void too_large();
   void beyond_text_box_data();
@@ -313,6 +317,45 @@ void script_loading_test::undo_takes_the_load_back() {
   QVERIFY(!edit->document()->isUndoAvailable());
   edit->redo();
   QCOMPARE(edit->toPlainText(), QStringLiteral("line 1\nline 2\nline 3\nline 4"));
+}
+
+void script_loading_test::long_lines_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<int>("long_line");  // the block kept laid out; -1: none, default wrap
+
+  const QByteArray at_limit(static_cast<int>(long_line_units), 'x');
+  const QByteArray over = at_limit + 'x';
+  const QByteArray paragraph("\xE2\x80\xA9");
+  QTest::newRow("ordinary text") << QByteArray("one two\nthree\n") << -1;
+  QTest::newRow("at the limit") << at_limit + "\nb" << -1;
+  QTest::newRow("one over, after a line") << "a\n" + over << 1;
+  QTest::newRow("one over, ended by a lone CR") << "a\r\n" + over + "\rb" << 1;
+  QTest::newRow("one over, ended by U+2029") << over + paragraph + "b" << 0;
+  QTest::newRow("lone CRs split it") << at_limit.left(6000) + "\r" + at_limit << -1;
+  QTest::newRow("U+2029 splits it") << at_limit.left(6000) + paragraph + at_limit << -1;
+}
+
+// Lines too long for the box's default wrap mode are broken anywhere, and
+// their layout kept; the text and the load as an undoable edit stay as they are.
+void script_loading_test::long_lines() {
+  QFETCH(QByteArray, content);
+  QFETCH(int, long_line);
+  QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
+  QVERIFY(make_entry(QStringLiteral("t.txt"), content));
+
+  MainWindow window;
+  QPlainTextEdit* edit = text_box(window);
+  QCOMPARE(edit->wordWrapMode(),
+           long_line < 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::WrapAnywhere);
+  for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next())
+    QCOMPARE(block.layout()->cacheEnabled(), block.blockNumber() == long_line);
+  QString text = QString::fromUtf8(content);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+      .replace(QLatin1Char('\r'), QLatin1Char('\n'))
+      .replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  QCOMPARE(edit->toPlainText(), text);
+  edit->undo();
+  QCOMPARE(edit->toPlainText(), QString());
 }
 
 void script_loading_test::too_large_data() {
