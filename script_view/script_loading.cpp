@@ -190,7 +190,7 @@ std::optional<QVector<int>> long_lines_if_it_fits(const QString& text) {
     if (++breaks >= max_script_lines) return std::nullopt;
     line_start = c + 1;
   }
-  if (!end_line(end) || text.size() + breaks > max_script_bytes) return std::nullopt;
+  if (!end_line(end) || qint64{text.size()} + breaks > max_script_bytes) return std::nullopt;
   return long_lines;
 }
 
