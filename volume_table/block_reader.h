@@ -1,13 +1,13 @@
 #pragma once
 
+#include "console_io.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string_view>
-
-#include "console_io.h"
 
 // Reads a file in large blocks and keeps a window of it in memory, addressed
 // by offsets from the start of the file. A scanner that has to look back at
