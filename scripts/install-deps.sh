@@ -13,10 +13,12 @@ packages=(
   qtbase5-dev qtbase5-dev-tools xvfb xauth x11-utils libx11-dev
   # Windows cross build, tested under Wine
   g++-mingw-w64-x86-64-posix wine wine64
+  # 32-bit x86 build of the line count
+  gcc-multilib g++-multilib
   # sanitizers, fuzzing and the style checks
   clang libclang-rt-14-dev clang-format clang-tidy
   # benchmarks: repeated timing and peak memory
-  hyperfine time util-linux coreutils grep zip libbenchmark-dev
+  hyperfine time util-linux coreutils grep ripgrep zip libbenchmark-dev
   # packages: shared-library dependencies of the .deb, a look into the .zip
   dpkg-dev unzip
 )

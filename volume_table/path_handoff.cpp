@@ -1,5 +1,6 @@
 #include "path_handoff.h"
 
+#include "console_io.h"
 #include "input_file.h"
 
 #include <algorithm>
@@ -11,11 +12,6 @@
 #include <vector>
 
 namespace {
-
-// The whitespace of the classic locale, which the path read skips.
-bool is_classic_space(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // A pattern that ECMAScript reads as its own text: none of the syntax
 // characters, and not empty (which would match between every two bytes).
