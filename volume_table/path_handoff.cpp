@@ -46,12 +46,12 @@ public:
       return;
     }
     const auto starts_with = [this](std::string_view mark) {
-      return end_ >= mark.size() && std::equal(mark.begin(), mark.end(), block_.begin());
+      return end_ >= mark.size() && std::equal(mark.begin(), mark.end(), block_.data());
     };
     if (starts_with("\xEF\xBB\xBF")) {
       at_ = 3;
     } else if (starts_with("\xFF\xFE") || starts_with("\xFE\xFF")) {
-      little_endian_ = block_[0] == '\xFF';
+      little_endian_ = block_.data()[0] == '\xFF';
       utf16_ = true;
       at_ = 2;
     }
@@ -86,11 +86,11 @@ public:
       return c;
     }
     for (;;) {
-      while (at_ < end_ && is_classic_space(static_cast<unsigned char>(block_[at_]))) {
+      while (at_ < end_ && is_classic_space(static_cast<unsigned char>(block_.data()[at_]))) {
         ++at_;
       }
       if (at_ < end_) {
-        return static_cast<unsigned char>(block_[at_++]);
+        return static_cast<unsigned char>(block_.data()[at_++]);
       }
       if (!fill()) {
         return EOF;
@@ -103,7 +103,10 @@ private:
 
   bool fill() {
     at_ = 0;
-    end_ = std::fread(block_.data(), 1, block_.size(), file_);
+    // A read error ends the line like the end of the file: what was read
+    // so far is all the path there is.
+    int error = 0;
+    end_ = read_block(file_, block_.data(), block_.size(), error);
     return end_ > 0;
   }
 
@@ -111,7 +114,7 @@ private:
     if (at_ == end_ && !fill()) {
       return EOF;
     }
-    return static_cast<unsigned char>(block_[at_++]);
+    return static_cast<unsigned char>(block_.data()[at_++]);
   }
 
   // The next UTF-16 code unit, or -1 at the end (an odd last byte included).
@@ -170,7 +173,7 @@ private:
   }
 
   std::FILE* file_;
-  std::vector<char> block_;
+  page_buffer block_;
   std::size_t at_ = 0;
   std::size_t end_ = 0;
   bool utf16_ = false;
