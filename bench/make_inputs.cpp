@@ -2,401 +2,231 @@
 // here, from a fixed seed, so that every machine measures the same bytes and
 // no sample file has to be shipped or fetched.
 //
-//   make_inputs result  <path> <size> [--crlf] [--seed N]
-//   make_inputs text    <path> <size> [--no-final-newline] [--seed N]
-//   make_inputs oneline <path> <size> [--seed N]
+//   make_inputs result  <path> <size>  a result file: numeric sections and a
+//                                      volume table every few thousand lines
+//   make_inputs text    <path> <size>  lines of very different lengths, the
+//                                      last one without a newline
+//   make_inputs oneline <path> <size>  any bytes but a newline
 //
 // <size> is in bytes, with an optional K, M or G suffix (powers of 1024).
 // "text" and "oneline" write exactly <size> bytes; "result" stops at the
-// first line end at or past it, and never inside a volume table.
+// first table end at or past it.
+#include "console_io.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace {
 
 constexpr std::string_view volume_header = "#  num    reg     volume";
 
-// splitmix64: fast, and the same sequence on every platform and compiler,
-// which std::uniform_int_distribution does not promise.
+// splitmix64: the same sequence on every platform and compiler, which the
+// standard distributions do not promise.
 class rng {
 public:
-  explicit rng(std::uint64_t seed) : state_(seed) {}
-
   std::uint64_t next() {
     std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
     z = (z ^ (z >> 30U)) * 0xbf58476d1ce4e5b9ULL;
     z = (z ^ (z >> 27U)) * 0x94d049bb133111ebULL;
     return z ^ (z >> 31U);
   }
-  // Uniform enough in [lo, hi] for test data; the modulo bias is harmless.
-  std::uint64_t between(std::uint64_t lo, std::uint64_t hi) { return lo + next() % (hi - lo + 1); }
-  std::size_t between_size(std::size_t lo, std::size_t hi) {
-    return static_cast<std::size_t>(between(lo, hi));
+  // Uniform enough in [lo, hi] for test data.
+  std::size_t between(std::size_t lo, std::size_t hi) {
+    return lo + static_cast<std::size_t>(next() % (hi - lo + 1));
   }
   bool one_in(std::uint64_t n) { return next() % n == 0; }
-  char digit() { return static_cast<char>('0' + next() % 10); }
 
 private:
-  std::uint64_t state_;
+  std::uint64_t state_ = 20240601;
 };
 
-// Buffered writer with large blocks: one fwrite per MiB keeps a
-// multi-gigabyte file at disk speed.
+// Writes in blocks of a MiB, which keeps a gigabyte file at disk speed, and
+// remembers the first failure.
 class output {
 public:
-  output(const char* path, bool crlf) : file_(std::fopen(path, "wb")), crlf_(crlf) {
-    if (file_ == nullptr) {
-      error_ = errno != 0 ? errno : ENOENT;
-    }
-    buffer_.reserve(block_size);
+  explicit output(const char* path) {
+    error_ = error_of([&] {
+      file_ = std::fopen(path, "wb");
+      return file_ != nullptr;
+    });
   }
   output(const output&) = delete;
   output& operator=(const output&) = delete;
-  ~output() {
-    if (file_ != nullptr) {
-      std::fclose(file_);
-    }
-  }
+  ~output() { close(); }
 
-  int open_error() const { return file_ == nullptr ? error_ : 0; }
-  std::uint64_t written() const { return flushed_ + buffer_.size(); }
-
+  [[nodiscard]] std::uint64_t written() const { return flushed_ + buffer_.size(); }
   void put(std::string_view text) {
-    if (buffer_.size() + text.size() > block_size) {
+    buffer_.append(text);
+    if (buffer_.size() >= block_size) {
       flush();
     }
-    if (text.size() >= block_size) {
-      write_through(text);
-      return;
-    }
-    buffer_.insert(buffer_.end(), text.begin(), text.end());
   }
-  void put(char c) {
-    if (buffer_.size() == block_size) {
-      flush();
-    }
-    buffer_.push_back(c);
-  }
-  void spaces(std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-      put(' ');
-    }
-  }
-  void end_line() {
-    if (crlf_) {
-      put('\r');
-    }
-    put('\n');
-  }
+  void put(char c) { put(std::string_view(&c, 1)); }
+  void put_spaces(std::size_t n) { buffer_.append(n, ' '); }
 
   // 0, or the reason of the first failed write or of a failed close.
   int close() {
-    flush();
-    errno = 0;
-    if (std::fclose(file_) != 0 && error_ == 0) {
-      error_ = errno != 0 ? errno : EIO;
+    if (file_ != nullptr) {
+      flush();
+      error_ = finish_output(file_, error_);
+      file_ = nullptr;
     }
-    file_ = nullptr;
     return error_;
   }
 
 private:
   static constexpr std::size_t block_size = std::size_t{1} << 20U;
-
-  void write_through(std::string_view text) {
-    errno = 0;
-    if (error_ == 0 && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-      error_ = errno != 0 ? errno : EIO;
-    }
-    flushed_ += text.size();
-  }
   void flush() {
-    write_through({buffer_.data(), buffer_.size()});
+    if (error_ == 0) {
+      error_ = error_of(
+          [&] { return std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size(); });
+    }
+    flushed_ += buffer_.size();
     buffer_.clear();
   }
 
-  std::FILE* file_;
-  bool crlf_;
-  std::vector<char> buffer_;
+  std::FILE* file_ = nullptr;
+  std::string buffer_;
   std::uint64_t flushed_ = 0;
   int error_ = 0;
 };
 
 // A number in the result files' exponent form, e.g. "3.2051E-04".
-void put_exponent(output& out, rng& r) {
-  out.put(static_cast<char>('1' + r.next() % 9));
-  out.put('.');
-  for (int i = 0; i < 4; ++i) {
-    out.put(r.digit());
-  }
-  out.put('E');
-  out.put(r.one_in(2) ? '-' : '+');
-  out.put('0');
-  out.put(r.digit());
+void put_number(output& out, rng& r) {
+  char text[16];
+  (void)std::snprintf(text, sizeof text, "%d.%04dE%c0%d", static_cast<int>(r.between(1, 9)),
+                      static_cast<int>(r.between(0, 9999)), r.one_in(2) ? '-' : '+',
+                      static_cast<int>(r.between(0, 9)));
+  out.put(text);
 }
 
-void put_right(output& out, std::uint64_t value, std::size_t width) {
+void put_right(output& out, std::size_t value, std::size_t width) {
   const std::string digits = std::to_string(value);
-  if (digits.size() < width) {
-    out.spaces(width - digits.size());
-  }
+  out.put_spaces(digits.size() < width ? width - digits.size() : 0);
   out.put(digits);
 }
 
-// A tally row: five to eight numbers in 12-column fields, 60 to 100 bytes.
-void put_numeric_row(output& out, rng& r) {
-  const std::size_t fields = r.between_size(5, 8);
-  out.spaces(r.between_size(1, 3));
-  for (std::size_t i = 0; i < fields; ++i) {
-    out.spaces(2);
-    put_exponent(out, r);
-  }
-  out.end_line();
-}
-
-void put_title(output& out, std::string_view name, std::uint64_t tally) {
-  out.put(" [ ");
-  out.put(name);
-  out.put(", tally ");
-  out.put(std::to_string(tally));
-  out.put(" ]");
-  out.end_line();
-}
-
-// A volume table: the exact header, indented anywhere from none to eight
-// columns, then six to twelve rows with no blank line between them, so that
-// the benchmark can also check the copied tables against `grep -A6`.
-void put_volume_table(output& out, rng& r, std::uint64_t tally) {
-  out.end_line();
-  put_title(out, "Region volumes", tally);
-  out.spaces(r.between_size(0, 8));
+// A volume table: the header, indented by none to eight columns, then six to
+// twelve rows with no blank line between them.
+void put_volume_table(output& out, rng& r) {
+  out.put("\n [ Region volumes ]\n");
+  out.put_spaces(r.between(0, 8));
   out.put(volume_header);
-  out.end_line();
-  const std::uint64_t rows = r.between(6, 12);
-  for (std::uint64_t i = 1; i <= rows; ++i) {
-    put_right(out, i, r.between_size(4, 10));
+  out.put('\n');
+  for (std::size_t row = 1, rows = r.between(6, 12); row <= rows; ++row) {
+    put_right(out, row, r.between(4, 10));
     put_right(out, r.between(1, 9999), 8);
-    out.spaces(3);
-    put_exponent(out, r);
-    out.end_line();
+    out.put_spaces(3);
+    put_number(out, r);
+    out.put('\n');
   }
 }
 
-// Mostly numeric sections of a few hundred rows, each under a bracketed
-// title with at most one '#' column line, some blank lines, and a volume
-// table every few thousand lines.
-int write_result(const char* path, std::uint64_t size, bool crlf, rng& r) {
-  output out(path, crlf);
-  if (out.open_error() != 0) {
-    return out.open_error();
-  }
-  out.put(" Synthetic result file for the benchmarks");
-  out.end_line();
-  out.put(" [ Title ]");
-  out.end_line();
-  out.put("   Layered shield, generated rows");
-  out.end_line();
-  out.put(" [ Parameters ]");
-  out.end_line();
-  for (const char* name : {"maxcas", "maxbch", "emin", "emax", "icntl"}) {
-    out.put("   ");
-    out.put(name);
-    out.put("   =   ");
-    put_exponent(out, r);
-    out.end_line();
-  }
-  std::uint64_t tally = 1;
+// Numeric sections of a hundred to a thousand rows of 60 to 100 bytes, each
+// under a bracketed title and mostly a "#" column line, a blank line now
+// and then, and a volume table every few thousand lines.
+void write_result(output& out, std::uint64_t size, rng& r) {
+  out.put(" Synthetic result file for the benchmarks\n [ Title ]\n   Layered shield\n");
   while (out.written() < size) {
-    std::uint64_t until_table = r.between(2000, 6000);
-    while (until_table > 0 && out.written() < size) {
-      const std::uint64_t rows = std::min(until_table, r.between(100, 1000));
-      out.end_line();
-      put_title(out, r.one_in(2) ? "Track length" : "Energy deposit", tally++);
+    for (std::size_t lines = r.between(2000, 6000), rows = 0; lines > 0; lines -= rows) {
+      rows = std::min(lines, r.between(100, 1000));
+      out.put(r.one_in(2) ? "\n [ Track length ]\n" : "\n [ Energy deposit ]\n");
       if (!r.one_in(4)) {
-        out.put(" #  e-lower     e-upper     neutron     photon      r.err");
-        out.end_line();
+        out.put(" #  e-lower     e-upper     neutron     photon      r.err\n");
       }
-      for (std::uint64_t i = 0; i < rows && out.written() < size; ++i) {
-        put_numeric_row(out, r);
-        if (r.one_in(200)) {
-          out.end_line();
+      for (std::size_t row = 0; row < rows; ++row) {
+        out.put_spaces(r.between(1, 3));
+        for (std::size_t field = 0, fields = r.between(5, 8); field < fields; ++field) {
+          out.put_spaces(2);
+          put_number(out, r);
         }
+        out.put(r.one_in(200) ? "\n\n" : "\n");
       }
-      until_table -= rows;
     }
-    put_volume_table(out, r, tally++);
+    put_volume_table(out, r);
   }
-  return out.close();
 }
 
-// Printable bytes without a newline, from which the text lines are cut.
-std::string printable_pool(rng& r, std::size_t size) {
-  std::string pool(size, ' ');
+// Mostly short lines, some long, now and then empty or ended by CR LF, and
+// rarely one longer than any read block; the last one is cut to end exactly
+// at `size`, without a newline.
+void write_text(output& out, std::uint64_t size, rng& r) {
+  std::string pool(std::size_t{1} << 20U, ' ');
   for (char& c : pool) {
     c = static_cast<char>(' ' + r.next() % 95);
   }
-  return pool;
+  while (out.written() < size) {
+    const std::uint64_t kind = r.next() % 1000;
+    std::size_t length = kind < 50    ? 0
+                         : kind < 750 ? r.between(1, 80)
+                         : kind < 995 ? r.between(81, 400)
+                         : kind < 999 ? r.between(401, 8000)
+                                      : r.between(100000, 400000);
+    const std::string_view end = length > 0 && r.one_in(20) ? "\r\n" : "\n";
+    const std::uint64_t left = size - out.written();
+    const bool last = length + end.size() >= left;
+    length = last ? static_cast<std::size_t>(left) : length;
+    out.put(std::string_view(pool).substr(r.between(0, pool.size() - length), length));
+    out.put(last ? "" : end);
+  }
 }
 
-// Lines of very different lengths: mostly short, some long, now and then
-// empty or ended by CR LF, and rarely one longer than any read block.
-std::size_t text_line_length(rng& r) {
-  const std::uint64_t kind = r.next() % 1000;
-  if (kind < 50) {
-    return 0;
-  }
-  if (kind < 750) {
-    return r.between_size(1, 80);
-  }
-  if (kind < 995) {
-    return r.between_size(81, 400);
-  }
-  if (kind < 999) {
-    return r.between_size(401, 8000);
-  }
-  return r.between_size(100000, 400000);
-}
-
-int write_text(const char* path, std::uint64_t size, bool final_newline, rng& r) {
-  output out(path, false);
-  if (out.open_error() != 0) {
-    return out.open_error();
-  }
-  const std::string pool = printable_pool(r, std::size_t{1} << 20U);
-  const std::string_view view = pool;
-  std::uint64_t left = size;
-  // The last line is cut to land exactly on `size`.
-  while (left > 0) {
-    std::size_t length = text_line_length(r);
-    const bool crlf = length > 0 && r.one_in(20);
-    const std::uint64_t with_end = length + (crlf ? 2 : 1);
-    if (with_end >= left) {
-      length = static_cast<std::size_t>(final_newline ? left - 1 : left);
-      out.put(view.substr(r.between_size(0, pool.size() - length), length));
-      if (final_newline) {
-        out.put('\n');
-      }
-      break;
-    }
-    out.put(view.substr(r.between_size(0, pool.size() - length), length));
-    out.put(crlf ? "\r\n" : "\n");
-    left -= with_end;
-  }
-  return out.close();
-}
-
-// Any byte but a newline: a binary file given by mistake. '#' and '\r'
-// appear as often as any other byte.
-int write_one_line(const char* path, std::uint64_t size, rng& r) {
-  output out(path, false);
-  if (out.open_error() != 0) {
-    return out.open_error();
-  }
+// Any byte but a newline, '#' and '\r' as often as any other: a binary file
+// given by mistake.
+void write_one_line(output& out, std::uint64_t size, rng& r) {
   std::string pool(std::size_t{1} << 20U, ' ');
   for (char& c : pool) {
     c = static_cast<char>(r.next() & 0xffU);
-    if (c == '\n') {
-      c = '\0';
-    }
+    c = c == '\n' ? '\0' : c;
   }
-  const std::string_view view = pool;
-  std::uint64_t left = size;
-  while (left > 0) {
+  while (out.written() < size) {
     // A varying start keeps blocks from repeating at a fixed period.
-    const std::size_t start = r.between_size(0, pool.size() / 2);
-    const std::size_t length =
-        static_cast<std::size_t>(std::min<std::uint64_t>(left, pool.size() - start));
-    out.put(view.substr(start, length));
-    left -= length;
+    const std::size_t start = r.between(0, pool.size() / 2);
+    const auto length = static_cast<std::size_t>(
+        std::min<std::uint64_t>(size - out.written(), pool.size() - start));
+    out.put(std::string_view(pool).substr(start, length));
   }
-  return out.close();
 }
 
 bool parse_size(const char* text, std::uint64_t& size) {
   char* end = nullptr;
   errno = 0;
   const unsigned long long value = std::strtoull(text, &end, 10);
-  if (errno != 0 || end == text || text[0] == '-') {
-    return false;
-  }
-  unsigned shift = 0;
-  if (*end == 'K' || *end == 'k') {
-    shift = 10;
-  } else if (*end == 'M' || *end == 'm') {
-    shift = 20;
-  } else if (*end == 'G' || *end == 'g') {
-    shift = 30;
-  } else if (*end != '\0') {
-    return false;
-  }
-  if (shift != 0 && end[1] != '\0') {
-    return false;
-  }
-  if (value > (UINT64_MAX >> shift)) {
+  const std::string_view suffix = end;
+  const unsigned shift = suffix == "K" ? 10 : suffix == "M" ? 20 : suffix == "G" ? 30 : 0;
+  if (errno == ERANGE || end == text || text[0] == '-' || (shift == 0 && !suffix.empty()) ||
+      value > (UINT64_MAX >> shift)) {
     return false;
   }
   size = static_cast<std::uint64_t>(value) << shift;
   return true;
 }
 
-int usage() {
-  std::fputs(
-      "usage: make_inputs result  <path> <size> [--crlf] [--seed N]\n"
-      "       make_inputs text    <path> <size> [--no-final-newline] [--seed N]\n"
-      "       make_inputs oneline <path> <size> [--seed N]\n"
-      "<size> in bytes, optionally with a K, M or G suffix\n",
-      stderr);
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    return usage();
-  }
-  const std::string_view kind = argv[1];
-  const char* path = argv[2];
   std::uint64_t size = 0;
-  if (!parse_size(argv[3], size)) {
-    return usage();
+  const std::string_view kind = argc == 4 ? argv[1] : "";
+  if ((kind != "result" && kind != "text" && kind != "oneline") || !parse_size(argv[3], size)) {
+    (void)std::fputs("usage: make_inputs result|text|oneline <path> <size>[K|M|G]\n", stderr);
+    return 2;
   }
-  bool crlf = false;
-  bool final_newline = true;
-  std::uint64_t seed = 20240601;
-  for (int i = 4; i < argc; ++i) {
-    const std::string_view option = argv[i];
-    if (option == "--crlf" && kind == "result") {
-      crlf = true;
-    } else if (option == "--no-final-newline" && kind == "text") {
-      final_newline = false;
-    } else if (option == "--seed" && i + 1 < argc && parse_size(argv[i + 1], seed)) {
-      ++i;
-    } else {
-      return usage();
-    }
-  }
-
-  rng r(seed);
-  int error = 0;
+  output out(argv[2]);
+  rng r;
   if (kind == "result") {
-    error = write_result(path, size, crlf, r);
+    write_result(out, size, r);
   } else if (kind == "text") {
-    error = write_text(path, size, final_newline, r);
-  } else if (kind == "oneline") {
-    error = write_one_line(path, size, r);
+    write_text(out, size, r);
   } else {
-    return usage();
+    write_one_line(out, size, r);
   }
-  if (error != 0) {
-    std::fprintf(stderr, "make_inputs: %s: %s\n", path, std::strerror(error));
+  if (const int error = out.close(); error != 0) {
+    (void)std::fprintf(stderr, "make_inputs: %s: %s\n", argv[2], std::strerror(error));
     return 1;
   }
   return 0;

@@ -38,7 +38,9 @@ if(TOOLS_WINE)
   # starts, and those runs see no test's ENVIRONMENT. WINEDEBUG=-all keeps
   # Wine's diagnostics (and Debian's "wine32 is missing" hint) out of the
   # programs' standard error; an empty DISPLAY keeps Wine off any X server.
+  # LANG=C.UTF-8 lets Wine map non-ASCII file names to and from the Linux
+  # names written in UTF-8, which it cannot under LANG=C.
   set(CMAKE_CROSSCOMPILING_EMULATOR
     "${CMAKE_COMMAND}" -E env "WINEPREFIX=${TOOLS_WINEPREFIX}" WINEDEBUG=-all DISPLAY=
-    "${TOOLS_WINE}")
+    LANG=C.UTF-8 "${TOOLS_WINE}")
 endif()

@@ -1,10 +1,9 @@
 #include "count_file_lines.h"
 
+#include "console_io.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -13,10 +12,13 @@
 namespace {
 
 #if defined(__SSE2__) || defined(_M_X64)
+// Each lane is at most 255, so the two halves' sums are at most 2,040 each:
+// their total fits the low 32 bits, which 32-bit x86 can move out too
+// (_mm_cvtsi128_si64 exists only on x86-64).
 std::uint64_t sum_lanes(__m128i lanes) {
   const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
-  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-         static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  return static_cast<std::uint32_t>(
+      _mm_cvtsi128_si32(_mm_add_epi64(sums, _mm_unpackhi_epi64(sums, sums))));
 }
 
 // Sixty-four bytes a step, in four sixteen-byte lanes: each compare adds one
@@ -63,15 +65,6 @@ std::uint64_t count_newlines(const char* data, std::size_t size) {
 }
 #endif
 
-int report(const char* program, const char* name, int error) {
-  (void)std::fprintf(stderr, "%s: %s: %s\n", program, name, std::strerror(error));
-  return 1;
-}
-
-int error_or_io(int error) {
-  return error != 0 ? error : EIO;
-}
-
 }  // namespace
 
 line_total count_file_lines(const char* name, std::size_t block_size) {
@@ -79,6 +72,9 @@ line_total count_file_lines(const char* name, std::size_t block_size) {
   if (file == nullptr) {
     return {};
   }
+  // Reads go straight into our block; a stdio buffer would only copy twice.
+  // Set first, as setvbuf must be.
+  (void)std::setvbuf(file, nullptr, _IONBF, 0);
   const line_total total = count_stream_lines(file, block_size);
   // The file was only read: closing it cannot lose anything.
   (void)std::fclose(file);
@@ -86,31 +82,19 @@ line_total count_file_lines(const char* name, std::size_t block_size) {
 }
 
 line_total count_stream_lines(std::FILE* file, std::size_t block_size) {
-  // Reads go straight into our block; a stdio buffer would only copy twice.
-  (void)std::setvbuf(file, nullptr, _IONBF, 0);
   block_size = std::clamp<std::size_t>(block_size, 1, std::size_t{1} << 30);
-  // The block starts on a page boundary, as the file's pages do: the
-  // kernel's copy into a buffer that runs a few bytes ahead of its source
-  // page (what malloc's 16-byte headers give) is several times slower on
-  // common x86 processors.
-  constexpr std::size_t page_size = 4096;
-  // Left uninitialised, as every byte is read into before it is looked at:
-  // zero-filling it would be a good part of the start-up on a small file.
-  const std::unique_ptr<char[]> storage(new char[block_size + page_size]);
-  const auto address = reinterpret_cast<std::uintptr_t>(storage.get());
-  char* const block = storage.get() + (page_size - address % page_size) % page_size;
+  const page_buffer buffer(block_size);
+  char* const block = buffer.data();
   line_total total;
   bool any_read = false;
   char last = '\n';
   for (;;) {
-    errno = 0;
-    const std::size_t got = std::fread(block, 1, block_size, file);
+    int error = 0;
+    const std::size_t got = read_block(file, block, block_size, error);
     if (got == 0) {
       // A file that reads nothing at all (a directory, say) is an empty one;
       // a failure after data is a count cut short.
-      if (std::ferror(file) != 0 && any_read) {
-        total.read_error = error_or_io(errno);
-      }
+      total.read_error = any_read ? error : 0;
       break;
     }
     any_read = true;
@@ -124,25 +108,16 @@ line_total count_stream_lines(std::FILE* file, std::size_t block_size) {
 }
 
 int write_value(const char* program, const char* name, std::uint64_t value) {
-  errno = 0;
-  std::FILE* file = std::fopen(name, "wb");
-  if (file == nullptr) {
-    return report(program, name, error_or_io(errno));
+  std::FILE* file = nullptr;
+  int error = error_of([&] {
+    file = std::fopen(name, "wb");
+    return file != nullptr;
+  });
+  if (file != nullptr) {
+    error = finish_output(file, error_of([&] {
+                            return std::fprintf(file, "%llu",
+                                                static_cast<unsigned long long>(value)) >= 0;
+                          }));
   }
-  // A full disk may show only at the flush or the close, so each is checked.
-  int error = 0;
-  errno = 0;
-  if (std::fprintf(file, "%llu", static_cast<unsigned long long>(value)) < 0 ||
-      std::fflush(file) != 0) {
-    error = error_or_io(errno);
-  }
-  errno = 0;
-  if (std::fclose(file) != 0 && error == 0) {
-    error = error_or_io(errno);
-  }
-  return error == 0 ? 0 : report(program, name, error);
-}
-
-int report_read_error(const char* program, const char* name, int error) {
-  return report(program, name, error);
+  return error == 0 ? 0 : report_failure(program, name, error);
 }

@@ -17,13 +17,11 @@ struct line_total {
 // that cannot be opened or read at all has 0 lines.
 line_total count_file_lines(const char* name, std::size_t block_size = std::size_t{128} * 1024);
 
-// The same count over an open file, read from where it stands.
+// The same count over an open file, read from where it stands. Reads go
+// straight into its own block, so the file is best unbuffered.
 line_total count_stream_lines(std::FILE* file, std::size_t block_size = std::size_t{128} * 1024);
 
 // Writes `value` in plain decimal, with nothing after it, to the file `name`,
 // replacing what it held. On failure says so on standard error as
 // "<program>: <name>: <reason>" and returns 1; otherwise returns 0.
 int write_value(const char* program, const char* name, std::uint64_t value);
-
-// Says on standard error that reading `name` failed part-way; returns 1.
-int report_read_error(const char* program, const char* name, int error);

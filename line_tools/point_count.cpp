@@ -1,5 +1,6 @@
 // point_count: writes the number of dynamics points of "runphits.bat", one
 // per five lines, to "dynamics_points.tmp".
+#include "console_io.h"
 #include "count_file_lines.h"
 
 namespace {
@@ -12,7 +13,7 @@ constexpr unsigned lines_per_point = 5;
 int main() {
   const line_total total = count_file_lines(input_name);
   if (total.read_error != 0) {
-    return report_read_error(program, input_name, total.read_error);
+    return report_failure(program, input_name, total.read_error);
   }
   return write_value(program, output_name, total.lines / lines_per_point);
 }

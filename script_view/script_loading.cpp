@@ -4,14 +4,29 @@
 #include <QFile>
 #include <QIODevice>
 #include <QStringRef>
+#include <QTextCodec>
 #include <QTextStream>
 #include <QVector>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace {
+
+constexpr int utf8_mib = 106;
+
+#ifdef Q_OS_WIN
+constexpr bool on_windows = true;
+#else
+constexpr bool on_windows = false;
+#endif
 
 // An empty name is refused before QFile sees it, which would warn about it.
 bool opens_for_reading(const QString& path) {
@@ -28,21 +43,35 @@ std::optional<QByteArray> read_script_list() {
   return head;
 }
 
-// Both names are decoded by a QTextStream with default settings, so a BOM
-// selects the encoding and otherwise the locale's codec decides, the same way
-// for the word and for the line.
-QString first_word(const QByteArray& list) {
+// The whole list as a QTextStream with default settings reads it: a BOM
+// selects the encoding, and otherwise the locale's codec decides.
+QString decode_as_stream_does(const QByteArray& list) {
   QTextStream stream(list);
-  QString word;
-  stream >> word;
-  return word;
+  return stream.readAll();
+}
+
+// The list as UTF-8 when its bytes are UTF-8 and the stream read them
+// differently: on Windows the locale's codec is the ANSI code page, while most
+// editors and scripts write UTF-8 without a BOM. Null otherwise.
+QString utf8_reading(const QByteArray& list, const QString& as_read) {
+  QTextCodec::ConverterState state;
+  QString text =
+      QTextCodec::codecForMib(utf8_mib)->toUnicode(list.constData(), list.size(), &state);
+  if (state.invalidChars != 0 || state.remainingChars != 0 || text == as_read) return {};
+  return text;
+}
+
+// The first run of non-blanks, as QTextStream's word reading finds it.
+QString first_word(const QString& text) {
+  const auto is_space = [](QChar c) { return c.isSpace(); };
+  const QChar* const end = text.constData() + text.size();
+  const QChar* const begin = std::find_if_not(text.constData(), end, is_space);
+  return QString(begin, static_cast<int>(std::find_if(begin, end, is_space) - begin));
 }
 
 // A lone CR ends a line too: no path contains one, and a list written with old
 // Mac line ends would otherwise read as one line.
-QString first_non_blank_line(const QByteArray& list) {
-  QTextStream stream(list);
-  QString text = stream.readAll();
+QString first_non_blank_line(QString text) {
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   const QVector<QStringRef> lines = text.splitRef(QLatin1Char('\n'));
   for (const QStringRef& line : lines) {
@@ -50,6 +79,57 @@ QString first_non_blank_line(const QByteArray& list) {
     if (!trimmed.isEmpty()) return trimmed.toString();
   }
   return {};
+}
+
+// The text between the first pair of double quotes, as Explorer's "Copy as
+// path" and batch files write a path; null without such a pair.
+QString quoted(const QString& line) {
+  const int open = line.indexOf(QLatin1Char('"'));
+  const int close = open < 0 ? -1 : line.indexOf(QLatin1Char('"'), open + 1);
+  if (close < 0) return {};
+  return line.mid(open + 1, close - open - 1);
+}
+
+bool is_drive(const QStringRef& text) {
+  return text.size() == 2 && text.at(0).isLetter() && text.at(1) == QLatin1Char(':');
+}
+
+// The local path a file URL names (file:/p, file:///p, file://localhost/p),
+// its percent escapes decoded as UTF-8 bytes. On Windows a drive after the
+// slash (file:///C:/p) or in place of the host (file://C:/p) names C:/p, and
+// another host a UNC path (//server/share/p). Null when `text` is no file URL
+// or names no local file.
+QString file_url_path(const QString& text) {
+  const QLatin1String scheme("file:");
+  if (!text.startsWith(scheme, Qt::CaseInsensitive)) return {};
+  QStringRef path = text.midRef(scheme.size());
+  QString host;
+  if (path.startsWith(QLatin1String("//"))) {
+    const int slash = path.indexOf(QLatin1Char('/'), 2);
+    const QStringRef authority = path.mid(2, slash < 0 ? -1 : slash - 2);
+    if (is_drive(authority) && on_windows) {
+      path = path.mid(2);
+    } else {
+      path = path.mid(2 + authority.size());
+      if (authority.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        host = authority.toString();
+    }
+  }
+  if (!host.isEmpty() && !on_windows) return {};
+  QString decoded = QString::fromUtf8(QByteArray::fromPercentEncoding(path.toUtf8()));
+  if (!host.isEmpty()) return QLatin1String("//") + host + decoded;
+  if (on_windows && decoded.startsWith(QLatin1Char('/')) && is_drive(decoded.midRef(1, 2)) &&
+      (decoded.size() == 3 || decoded.at(3) == QLatin1Char('/')))
+    decoded.remove(0, 1);
+  return decoded;
+}
+
+// Every name one reading of the list gives, in the order they are tried.
+void add_spellings(QStringList& spellings, const QString& text) {
+  const QString line = first_non_blank_line(text);
+  const QString as_written[] = {first_word(text), line, quoted(line)};
+  for (const QString& name : as_written) spellings.append(name);
+  for (const QString& name : as_written) spellings.append(file_url_path(name));
 }
 
 // Reads up to the first NUL byte, since nothing after it is shown, which also
@@ -84,56 +164,95 @@ std::optional<QByteArray> read_until_nul(QFile& file) {
   }
 }
 
-// Whether the text box can take `text` without Qt running out of its limits.
-// It counts lines the way the box splits them: at LF, CR, CR LF (once), and
-// the paragraph and frame marks. Every line start also takes one unit of the
-// box's string.
-bool fits_text_box(const QString& text) {
-  // Every line break is a unit of the text itself, so a text of fewer units
-  // than the line limit can break no limit, and most texts are spared the scan.
-  static_assert(max_script_lines <= max_script_line_units &&
-                2 * max_script_lines <= max_script_bytes);
-  const qint64 size = text.size();
-  if (size < max_script_lines) return true;
+// The first unit from `c` on that may end a line: nearly every unit of a text
+// lies between CR and the paragraph mark, and can be passed over eight at a
+// time, which keeps this walk to a small part of the load.
+const QChar* next_possible_break(const QChar* c, const QChar* end) {
+#if defined(__SSE2__) || defined(_M_X64)
+  // Compared as signed, units from U+8000 on count as up to CR: they need the
+  // closer look as well.
+  const __m128i past_cr = _mm_set1_epi16(u'\r' + 1);
+  const __m128i before_paragraph = _mm_set1_epi16(static_cast<short>(0x2028));
+  for (; end - c >= 8; c += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+    const __m128i odd =
+        _mm_or_si128(_mm_cmplt_epi16(units, past_cr), _mm_cmpgt_epi16(units, before_paragraph));
+    if (_mm_movemask_epi8(odd) != 0) break;
+  }
+#endif
+  while (c != end && c->unicode() > u'\r' && c->unicode() < QChar::ParagraphSeparator) ++c;
+  return c;
+}
 
-  qint64 breaks = 0;
+// The numbers of the lines longer than long_line_units, or nothing when the
+// text box cannot take `text` without Qt running out of its limits. Lines are
+// split as the box splits them: at LF, CR, CR LF (once), and the paragraph and
+// frame marks. Every line start also takes one unit of the box's string.
+std::optional<QVector<int>> long_lines_if_it_fits(const QString& text) {
+  static_assert(long_line_units < max_script_line_units && max_script_lines <= INT_MAX);
+  QVector<int> long_lines;
+  int breaks = 0;
   const QChar* const begin = text.constData();
   const QChar* const end = begin + text.size();
   const QChar* line_start = begin;
-  for (const QChar* c = begin; c != end; ++c) {
+  // False when the line is past what the box can lay out at all.
+  const auto end_line = [&](const QChar* line_end) {
+    const qint64 length = line_end - line_start;
+    if (length > long_line_units) long_lines.append(breaks);
+    return length <= max_script_line_units;
+  };
+  for (const QChar* c = next_possible_break(begin, end); c != end;
+       c = next_possible_break(c, end)) {
     const char16_t unit = c->unicode();
     const bool is_break = unit == u'\n' || unit == u'\r' || unit == QChar::ParagraphSeparator ||
                           unit == 0xFDD0 /* QTextBeginningOfFrame */ ||
                           unit == 0xFDD1 /* QTextEndOfFrame */;
-    if (!is_break) continue;
-    if (c - line_start > max_script_line_units) return false;
+    if (!is_break) {
+      ++c;
+      continue;
+    }
+    if (!end_line(c)) return std::nullopt;
     if (unit == u'\r' && c + 1 != end && c[1] == QLatin1Char('\n')) ++c;
-    if (++breaks >= max_script_lines) return false;
-    line_start = c + 1;
+    if (++breaks >= max_script_lines) return std::nullopt;
+    line_start = ++c;
   }
-  return end - line_start <= max_script_line_units && size + breaks <= max_script_bytes;
+  if (!end_line(end) || qint64{text.size()} + breaks > max_script_bytes) return std::nullopt;
+  return long_lines;
 }
 
 }  // namespace
 
+QStringList script_path_spellings(const QByteArray& list) {
+  QStringList spellings;
+  const QString as_read = decode_as_stream_does(list);
+  add_spellings(spellings, as_read);
+  const QString utf8 = utf8_reading(list, as_read);
+  if (!utf8.isNull()) add_spellings(spellings, utf8);
+  spellings.removeAll(QString());
+  spellings.removeDuplicates();
+  return spellings;
+}
+
 QString script_target_path() {
   const std::optional<QByteArray> list = read_script_list();
   if (!list) return {};
-  QString path = first_word(*list);
-  if (opens_for_reading(path)) return path;
-  // The word may be only the start of a path that contains spaces.
-  return first_non_blank_line(*list);
+  const QStringList spellings = script_path_spellings(*list);
+  for (const QString& path : spellings)
+    if (opens_for_reading(path)) return path;
+  return {};
 }
 
-QString load_script_text(const QString& path) {
+script_text load_script_text(const QString& path) {
   if (path.isEmpty()) return {};
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   const std::optional<QByteArray> bytes = read_until_nul(file);
   file.close();
   if (!bytes) return {};
-  QString text = QString::fromUtf8(bytes->constData(), bytes->size());
+  script_text script{QString::fromUtf8(bytes->constData(), bytes->size()), {}};
   // Past these limits Qt aborts or corrupts memory; an empty box instead.
-  if (!fits_text_box(text)) return {};
-  return text;
+  std::optional<QVector<int>> long_lines = long_lines_if_it_fits(script.text);
+  if (!long_lines) return {};
+  script.long_lines = std::move(*long_lines);
+  return script;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 #include <QtGlobal>
 
 #include <limits>
@@ -26,19 +28,46 @@ inline constexpr qint64 max_script_line_units = qint64{1} << 25;
 // a few microseconds to insert: this many lines need some 2.4 GB and a minute.
 inline constexpr qint64 max_script_lines = qint64{1} << 24;
 
+// Under its default wrap mode the text box breaks a line only after it has
+// looked ahead to the next break opportunity, so a line with nowhere to break
+// but its end takes time that grows with its square: half a minute at 1 MB.
+// Lines up to this length cost nothing worth noting under any mode.
+inline constexpr qint64 long_line_units = 10000;
+
 // A path is at most a few KiB long (PATH_MAX, or 32767 UTF-16 units on Windows),
 // so the start of script.inp holds any name it can usefully give. Reading no
 // further keeps a script.inp that is /dev/zero or gigabytes long from filling
 // memory before the name is found.
 inline constexpr qint64 script_list_read_limit = qint64{1} << 20;
 
-// The file that "script.inp" in the working directory names: its first word,
-// or, when that names no file that opens, its first non-blank line without the
-// whitespace around it. Empty when script.inp cannot be read.
+// The names that the start of "script.inp", `list`, can be read to give, in the
+// order they are tried; the first that names a file that opens is used:
+//   1. the first word;
+//   2. the first non-blank line, without the whitespace around it (a path with
+//      spaces);
+//   3. the text between the line's first two double quotes ("Copy as path");
+//   4. each of these read as a file URL: file:///p, file:/p and
+//      file://localhost/p name /p, percent escapes decode as UTF-8, and on
+//      Windows file:///C:/p names C:/p and file://server/share/p a UNC path.
+// All of these come first as QTextStream reads the list by default (a BOM, or
+// else the locale's codec); then, when the bytes are UTF-8 that the locale's
+// codec read otherwise (the ANSI code page on Windows), all again as UTF-8.
+QStringList script_path_spellings(const QByteArray& list);
+
+// The file that "script.inp" in the working directory names (see
+// script_path_spellings). Empty when none of its names opens.
 QString script_target_path();
+
+// A file's text as the window shows it, and the numbers of its lines longer
+// than long_line_units, counted as the text box splits lines (at LF, CR,
+// CR LF and the paragraph and frame marks).
+struct script_text {
+  QString text;
+  QVector<int> long_lines;
+};
 
 // The UTF-8 text of the file at `path` up to its first NUL byte. Empty when the
 // file does not open, or when the text would break the text box: more than
 // max_script_bytes bytes (or that many units and line breaks together), a line
 // longer than max_script_line_units, or more than max_script_lines lines.
-QString load_script_text(const QString& path);
+script_text load_script_text(const QString& path);

@@ -8,7 +8,7 @@ build=${1:-build/dev}
 mapfile -t sources < <(git ls-files -- '*.cpp' '*.h')
 clang-format --dry-run -Werror "${sources[@]}"
 
-mapfile -t units < <(git ls-files -- 'volume_table/*.cpp' 'line_tools/*.cpp' 'script_view/*.cpp' \
+mapfile -t units < <(git ls-files -- 'common/*.cpp' 'volume_table/*.cpp' 'line_tools/*.cpp' 'script_view/*.cpp' \
   'fuzz/*.cpp' 'tests/e2e/e2e_launch.cpp')
 # clang-tidy counts the warnings it suppressed in headers; only findings matter.
 clang-tidy --quiet -p "$build" "${units[@]}" 2>&1 | { grep -v -E "^[0-9]+ warnings? generated\.$" || true; }

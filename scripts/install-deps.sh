@@ -24,12 +24,14 @@ test_packages=(
   xvfb xauth x11-utils libx11-dev
   # Windows cross build, tested under Wine
   g++-mingw-w64-x86-64-posix wine wine64
+  # 32-bit x86 build of the line count
+  gcc-multilib g++-multilib
   # sanitizers, fuzzing and the style checks
   clang libclang-rt-14-dev clang-format clang-tidy
   # the style checks take the tracked sources from git
   git
   # benchmarks: repeated timing and peak memory
-  hyperfine time util-linux coreutils grep zip libbenchmark-dev
+  hyperfine time util-linux coreutils grep ripgrep zip libbenchmark-dev
   # packages: shared-library dependencies of the .deb and its check, a look into the .zip
   dpkg-dev lintian unzip
 )

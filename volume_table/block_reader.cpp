@@ -3,27 +3,16 @@
 #include "input_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <memory>
 
 namespace {
 
 // Re-reads of dropped bytes are rare; a modest buffer serves them.
 constexpr std::size_t scratch_limit = std::size_t{64} * 1024;
 
-// Every byte is kept at an address that matches its file offset modulo the
-// page size. The kernel's copy into a buffer that runs a few bytes ahead of
-// its source page (what malloc's 16-byte headers give) is several times
-// slower on common x86 processors; matched, each read copies at full speed.
-constexpr std::size_t page_size = 4096;
-
-char* page_aligned(char* storage) {
-  const auto address = reinterpret_cast<std::uintptr_t>(storage);
-  return storage + ((page_size - address % page_size) % page_size);
-}
+constexpr std::size_t page_size = page_buffer::page_size;
 
 }  // namespace
 
@@ -31,10 +20,7 @@ block_reader::block_reader(std::FILE* file, std::size_t block_size, std::size_t 
     : file_(file),
       block_size_(std::max<std::size_t>(block_size, 1)),
       retain_limit_(is_seekable(file) ? retain_limit : std::numeric_limits<std::size_t>::max()),
-      scratch_size_(std::min(block_size_, scratch_limit)) {
-  // Our own buffer is the only one: stdio's would just copy every byte twice.
-  (void)std::setvbuf(file_, nullptr, _IONBF, 0);
-}
+      scratch_size_(std::min(block_size_, scratch_limit)) {}
 
 bool block_reader::start() {
   advance(0);
@@ -50,33 +36,31 @@ bool block_reader::advance(std::uint64_t keep) {
   if (end_offset - from > retain_limit_) {
     from = end_offset - retain_limit_;
   }
+  // Every byte sits at an address that matches its file offset modulo the
+  // page size, so that each block is read into a page-aligned place.
   const auto kept = static_cast<std::size_t>(end_offset - from);
   const auto lead = static_cast<std::size_t>(from % page_size);
-  const std::size_t needed = page_size + lead + kept + block_size_;
-  if (storage_size_ < needed) {
+  const std::size_t needed = lead + kept + block_size_;
+  const char* const source = data_ + (from - begin_);
+  if (storage_.size() < needed) {
     // Room for what the retain limit lets the next block keep, so that a
-    // seekable file is served by this one allocation. Left uninitialised:
-    // zeroing it would be most of the start-up work of a small file, and
-    // every byte is read into before it is looked at.
-    const std::size_t room =
-        std::max(needed, 2 * page_size + block_size_ + std::min(retain_limit_, block_size_));
-    std::unique_ptr<char[]> larger(new char[room]);
-    std::copy_n(data_ + (from - begin_), kept, page_aligned(larger.get()) + lead);
+    // seekable file is served by this one allocation. A pipe may keep a
+    // line of any length: its room at least doubles, so that the copies
+    // of what it keeps add up to a small multiple of the line, not to its
+    // square.
+    page_buffer larger(std::max({needed, 2 * storage_.size(),
+                                 page_size + block_size_ + std::min(retain_limit_, block_size_)}));
+    std::copy_n(source, kept, larger.data() + lead);
     storage_ = std::move(larger);
-    storage_size_ = room;
-  } else if (kept > 0) {
-    std::memmove(page_aligned(storage_.get()) + lead, data_ + (from - begin_), kept);
+  } else if (kept > 0 && source != storage_.data() + lead) {
+    std::memmove(storage_.data() + lead, source, kept);
   }
-  data_ = page_aligned(storage_.get()) + lead;
-  errno = 0;
-  const std::size_t got = std::fread(data_ + kept, 1, block_size_, file_);
+  data_ = storage_.data() + lead;
+  const std::size_t got = read_block(file_, data_ + kept, block_size_, error_);
   begin_ = from;
   size_ = kept + got;
   if (got == 0) {
     at_end_ = true;
-    if (std::ferror(file_) != 0) {
-      error_ = errno != 0 ? errno : EIO;
-    }
     return false;
   }
   return true;
@@ -89,26 +73,22 @@ bool block_reader::copy_range(std::uint64_t from, std::uint64_t to,
     if (!scratch_) {
       scratch_.reset(new char[scratch_size_]);
     }
-    errno = 0;
-    if (!seek_to(file_, from)) {
-      error_ = errno != 0 ? errno : EIO;
-      return false;
-    }
-    while (from < stop) {
+    int error = error_of([&] { return seek_to(file_, from); });
+    while (error == 0 && from < stop) {
       const auto want =
           static_cast<std::size_t>(std::min<std::uint64_t>(scratch_size_, stop - from));
-      errno = 0;
-      if (std::fread(scratch_.get(), 1, want, file_) != want) {
-        error_ = errno != 0 ? errno : EIO;
-        return false;
+      error = error_of([&] { return std::fread(scratch_.get(), 1, want, file_) == want; });
+      if (error == 0) {
+        sink({scratch_.get(), want});
+        from += want;
       }
-      sink({scratch_.get(), want});
-      from += want;
     }
-    // Reading goes on where it was.
-    errno = 0;
-    if (!seek_to(file_, end())) {
-      error_ = errno != 0 ? errno : EIO;
+    if (error == 0) {
+      // Reading goes on where it was.
+      error = error_of([&] { return seek_to(file_, end()); });
+    }
+    if (error != 0) {
+      error_ = error;
       return false;
     }
   }

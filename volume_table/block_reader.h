@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console_io.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +17,9 @@
 class block_reader {
 public:
   // `retain_limit` bounds what advance() keeps, unless the file cannot seek:
-  // then nothing can be read again and everything asked for is kept.
+  // then nothing can be read again and everything asked for is kept. Reads
+  // go straight into the reader's own blocks, so the file is best unbuffered
+  // (set where it is opened: setvbuf must come before anything else).
   block_reader(std::FILE* file, std::size_t block_size, std::size_t retain_limit);
 
   // Reads the first block. False when the file cannot be read at all (a
@@ -47,8 +51,7 @@ private:
   std::FILE* file_;
   std::size_t block_size_;
   std::size_t retain_limit_;
-  std::unique_ptr<char[]> storage_;
-  std::size_t storage_size_ = 0;
+  page_buffer storage_;
   char* data_ = nullptr;             // the byte at begin()
   std::unique_ptr<char[]> scratch_;  // made on the first re-read
   std::size_t scratch_size_;

@@ -2,8 +2,9 @@
 
 #include "input_file.h"
 
+#include "console_io.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -12,122 +13,62 @@ namespace {
 // The examined lines after a header line that belong to its table.
 constexpr int rows_per_table = 6;
 
-constexpr const char* program_name = "volume_table";
+constexpr const char* program = "volume_table";
 
-// The whitespace of the classic locale: skipped before every examined line,
-// so blank lines are never examined nor counted.
-bool is_classic_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+constexpr std::size_t not_found = std::string_view::npos;
 
-// Where a search for a header that may run past end() has to start again
-// after the next block is read.
-std::uint64_t straddle_start(std::uint64_t end, std::string_view header) {
-  const std::size_t overlap = header.size() - 1;
-  return end > overlap ? end - overlap : 0;
-}
-
-// Moves `pos` past the first line, which is never examined. False when the
-// input holds no newline, so nothing is left.
-bool skip_first_line(block_reader& in, std::uint64_t& pos) {
+// Hands `look` the bytes of the input from `from` on, a block at a time,
+// until it finds what it looks for: `look(bytes, offset)`, given bytes that
+// begin at file offset `offset`, returns the index of what it found in them
+// or `not_found`. The last `overlap` bytes of each block are handed again
+// with the next, for a text that may run past a block end. The reader keeps
+// the bytes from `keep` on as it moves on; `look` may move `keep`. Returns
+// the offset found, or `in.end()` with `found` false at the end of the input.
+template <typename Look>
+std::uint64_t scan_for(block_reader& in, std::uint64_t from, const std::uint64_t& keep,
+                       std::size_t overlap, bool& found, Look look) {
   for (;;) {
-    const std::string_view rest = in.view(pos, in.end());
-    const std::size_t newline = rest.find('\n');
-    if (newline != std::string_view::npos) {
-      pos += newline + 1;
-      return true;
+    const std::size_t at = look(in.view(from, in.end()), from);
+    if (at != not_found) {
+      found = true;
+      return from + at;
     }
-    pos = in.end();
-    if (!in.advance(pos)) {
-      return false;
+    from = std::max(from, in.end() > overlap ? in.end() - overlap : 0);
+    if (!in.advance(std::min(keep, from))) {
+      found = false;
+      return in.end();
     }
   }
 }
 
-// Moves `pos` to the next character that is not whitespace. False at the
-// end of the input.
-bool skip_blanks(block_reader& in, std::uint64_t& pos) {
-  for (;;) {
-    const std::string_view rest = in.view(pos, in.end());
-    const auto* const it = std::find_if_not(rest.begin(), rest.end(), is_classic_space);
-    if (it != rest.end()) {
-      pos += static_cast<std::uint64_t>(it - rest.begin());
-      return true;
-    }
-    pos = in.end();
-    if (!in.advance(pos)) {
-      return false;
-    }
-  }
+// Keeps nothing behind what is being looked at.
+constexpr std::uint64_t keep_nothing = UINT64_MAX;
+
+std::size_t find_newline(std::string_view bytes, std::uint64_t /*offset*/) {
+  return bytes.find('\n');
 }
 
-// Searches from `pos`, which starts a line, for the next occurrence of the
-// header. On success `hit` is its offset and `line_start` the start of its
-// line. Only the header is searched for: lines outside a table cost nothing
-// but the search, and the start of the current line is tracked block by
-// block so that a header line that began in an earlier block is still copied
-// whole.
-bool find_next_header(block_reader& in, std::string_view header, std::uint64_t pos,
-                      std::uint64_t& line_start, std::uint64_t& hit) {
-  std::uint64_t line = pos;     // start of the line that holds offset `tracked`
-  std::uint64_t tracked = pos;  // no newline lies in [line, tracked)
-  std::uint64_t search = pos;
-  for (;;) {
-    const std::string_view rest = in.view(search, in.end());
-    const std::size_t found = rest.find(header);
-    if (found != std::string_view::npos) {
-      hit = search + found;
-      line_start = line;
-      // A hit before `tracked` straddled a block end and shares its line.
-      if (hit > tracked) {
-        const std::string_view before = in.view(tracked, hit);
-        const std::size_t newline = before.rfind('\n');
-        if (newline != std::string_view::npos) {
-          line_start = tracked + newline + 1;
-        }
-      }
-      return true;
-    }
-    const std::string_view fresh = in.view(tracked, in.end());
-    const std::size_t newline = fresh.rfind('\n');
-    if (newline != std::string_view::npos) {
-      line = tracked + newline + 1;
-    }
-    tracked = in.end();
-    search = std::max(search, straddle_start(in.end(), header));
-    if (!in.advance(std::min(line, search))) {
-      return false;
-    }
-  }
+std::size_t find_non_blank(std::string_view bytes, std::uint64_t /*offset*/) {
+  const auto* const it = std::find_if_not(bytes.begin(), bytes.end(), is_classic_space);
+  return it == bytes.end() ? not_found : static_cast<std::size_t>(it - bytes.begin());
 }
 
-struct line_end {
-  std::uint64_t offset;  // of the newline, or of the end of the input
-  bool newline;          // whether a newline ends the line
-};
-
-// Finds the end of the line that starts at `line_start`, looking for the
-// header from `from` on unless `has_header` is already known to be true.
-line_end find_line_end(block_reader& in, std::string_view header, std::uint64_t line_start,
-                       std::uint64_t from, bool& has_header) {
-  std::uint64_t scan = from;
-  std::uint64_t search = from;
-  for (;;) {
-    const std::string_view rest = in.view(scan, in.end());
-    const std::size_t newline = rest.find('\n');
-    const std::uint64_t limit = newline == std::string_view::npos ? in.end() : scan + newline;
-    if (!has_header) {
-      has_header = in.view(search, limit).find(header) != std::string_view::npos;
-    }
-    if (newline != std::string_view::npos) {
-      return {limit, true};
-    }
-    scan = in.end();
-    search = std::max(search, straddle_start(in.end(), header));
-    if (!in.advance(std::min(line_start, search))) {
-      return {in.end(), false};
+// The offset of the last newline in `bytes`, or `not_found`. Eight bytes at
+// a time: a line that runs on for blocks is searched end to end here, which
+// a byte loop made most of the time of a long line.
+std::size_t find_last_newline(std::string_view bytes) {
+  constexpr std::uint64_t ones = 0x0101010101010101U;
+  std::size_t end = bytes.size();
+  for (; end >= sizeof(std::uint64_t); end -= sizeof(std::uint64_t)) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + end - sizeof word, sizeof word);
+    // A byte of `word ^ newlines` is zero where `word` holds a newline.
+    const std::uint64_t x = word ^ (ones * '\n');
+    if (((x - ones) & ~x & (ones << 7U)) != 0) {
+      break;
     }
   }
+  return bytes.substr(0, end).rfind('\n');
 }
 
 // Writes one examined line: its leading whitespace dropped, three spaces
@@ -160,20 +101,14 @@ bool write_line(block_reader& in, table_writer& out, std::uint64_t line_start,
   return read;
 }
 
-int report_failure(const char* what, int error) {
-  (void)std::fprintf(stderr, "%s: %s: %s\n", program_name, what, std::strerror(error));
-  return 1;
-}
-
 // The one message of a result file that cannot be read. It goes to standard
 // output, where the caller looks for it; failing to deliver it is an error.
 int report_unreadable_input() {
-  errno = 0;
-  (void)std::fputs("sumtally could not be opened\n", stdout);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    return report_failure("standard output", errno != 0 ? errno : EIO);
-  }
-  return 0;
+  const int error = error_of([] {
+    (void)std::fputs("sumtally could not be opened\n", stdout);
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  });
+  return error == 0 ? 0 : report_failure(program, "standard output", error);
 }
 
 }  // namespace
@@ -182,39 +117,55 @@ void table_writer::put(std::string_view bytes) {
   if (error_ != 0 || bytes.empty()) {
     return;
   }
-  errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    error_ = errno != 0 ? errno : EIO;
-  }
+  error_ =
+      error_of([&] { return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size(); });
 }
 
 void copy_tables(block_reader& in, table_writer& out, std::string_view header) {
-  std::uint64_t pos = 0;
-  if (!skip_first_line(in, pos)) {
-    return;
-  }
+  const std::size_t overlap = header.size() - 1;
+  bool found = false;
+  // The first line is never examined.
+  std::uint64_t pos = scan_for(in, 0, keep_nothing, 0, found, find_newline) + 1;
   int rows_left = 0;
-  while (out.ok()) {
+  while (found && out.ok()) {
     std::uint64_t line_start = 0;
     std::uint64_t from = 0;
     bool is_header = rows_left == 0;
     if (is_header) {
-      if (!find_next_header(in, header, pos, line_start, from)) {
-        return;
-      }
+      // Only the header is searched for, so lines outside a table cost
+      // nothing but the search; the start of the line being searched is
+      // followed, so that a header line that began blocks ago is still
+      // copied whole.
+      line_start = pos;
+      from = scan_for(in, pos, line_start, overlap, found,
+                      [&](std::string_view bytes, std::uint64_t offset) {
+                        const std::size_t hit = bytes.find(header);
+                        const std::size_t newline = find_last_newline(bytes.substr(0, hit));
+                        if (newline != not_found) {
+                          line_start = std::max(line_start, offset + newline + 1);
+                        }
+                        return hit;
+                      });
     } else {
-      if (!skip_blanks(in, pos)) {
-        return;
-      }
-      line_start = from = pos;
+      line_start = from = scan_for(in, pos, keep_nothing, 0, found, find_non_blank);
     }
-    const line_end end = find_line_end(in, header, line_start, from, is_header);
-    if (!write_line(in, out, line_start, end.offset, is_header) || !end.newline) {
+    if (!found) {
+      return;
+    }
+    // The line ends at its newline, or at the end of the input; a header
+    // anywhere in it makes it a header line.
+    const std::uint64_t line_end =
+        scan_for(in, from, line_start, overlap, found, [&](std::string_view bytes, std::uint64_t) {
+          const std::size_t newline = bytes.find('\n');
+          is_header = is_header || bytes.substr(0, newline).find(header) != not_found;
+          return newline;
+        });
+    if (!write_line(in, out, line_start, line_end, is_header)) {
       return;
     }
     // A header inside a table starts a new table there.
     rows_left = is_header ? rows_per_table : rows_left - 1;
-    pos = end.offset + 1;
+    pos = line_end + 1;
   }
 }
 
@@ -225,6 +176,9 @@ int find_word(std::string path, std::string header, const scan_options& options)
   if (input == nullptr) {
     return report_unreadable_input();
   }
+  // Our blocks are the only buffer: stdio's would just copy every byte
+  // twice. Set first, as setvbuf must be, before the reader tries a seek.
+  (void)std::setvbuf(input, nullptr, _IONBF, 0);
   // The retain limit must cover a header that runs past a block end.
   block_reader in(input, options.block_size, std::max(options.retain_limit, header.size()));
   if (!in.start()) {
@@ -232,32 +186,25 @@ int find_word(std::string path, std::string header, const scan_options& options)
     return report_unreadable_input();
   }
 
-  errno = 0;
-  std::FILE* output = std::fopen(tables_output_name, "wb");
-  if (output == nullptr) {
-    const int error = errno != 0 ? errno : EIO;
+  std::FILE* output = nullptr;
+  const int open_error = error_of([&] {
+    output = std::fopen(tables_output_name, "wb");
+    return output != nullptr;
+  });
+  if (open_error != 0) {
     close_input(input);
-    return report_failure(tables_output_name, error);
+    return report_failure(program, tables_output_name, open_error);
   }
   (void)std::setvbuf(output, nullptr, _IOFBF, std::size_t{64} * 1024);
   table_writer out(output);
   copy_tables(in, out, header);
   close_input(input);
 
-  // A full disk often shows only when the buffer is flushed or the file closed.
-  int error = out.error();
-  errno = 0;
-  if (std::fflush(output) != 0 && error == 0) {
-    error = errno != 0 ? errno : EIO;
-  }
-  errno = 0;
-  if (std::fclose(output) != 0 && error == 0) {
-    error = errno != 0 ? errno : EIO;
-  }
+  const int error = finish_output(output, out.error());
   if (error != 0) {
-    return report_failure(tables_output_name, error);
+    return report_failure(program, tables_output_name, error);
   }
   // Tables after a failed read were never seen: what was copied stays, but
   // the caller must not take it for the whole result.
-  return in.error() == 0 ? 0 : report_failure(path.c_str(), in.error());
+  return in.error() == 0 ? 0 : report_failure(program, path.c_str(), in.error());
 }

@@ -5,7 +5,9 @@
 #include <string>
 
 // Opens `path` for reading as bytes. A path holding a NUL byte names no
-// file: the C library would open the part before the NUL instead.
+// file: the C library would open the part before the NUL instead. On
+// Windows the path's bytes are read in the ANSI code page, as the C library
+// reads them, and then, when they are UTF-8 and not plain ASCII, as UTF-8.
 std::FILE* open_input(const std::string& path);
 
 // Whether `path` opens for reading and its first byte can be read: a

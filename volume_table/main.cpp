@@ -6,7 +6,7 @@
 #include <string>
 
 int main() {
-  const std::string path_line = read_path_line(path_handoff_name);
-  const std::string path = first_readable(path_spellings(path_line));
+  const path_line line = read_path_line(path_handoff_name);
+  const std::string path = first_readable(path_spellings(line.bytes, line.text));
   return find_word(path, std::string(volume_header));
 }

@@ -1,14 +1,29 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 // The hand-off file through which the caller names its result file.
 inline constexpr const char* path_handoff_name = "sumtalpart.tmp";
 
-// The first non-blank line of `name`, without its newline; empty when the
-// file is missing, unreadable or blank.
-std::string read_path_line(const char* name);
+// The longest path line worth reading: longer than any path a system opens
+// (Windows stops at 32,767 UTF-16 units, Linux at 4,096 bytes).
+inline constexpr std::size_t longest_path_line = std::size_t{64} * 1024;
+
+// The first non-blank line of the hand-off file, without its newline.
+struct path_line {
+  // As the file's bytes give it.
+  std::string bytes;
+  // As text: after a UTF-8 byte-order mark, or decoded to UTF-8 after a
+  // UTF-16 one (either byte order); the same as `bytes` without a mark.
+  std::string text;
+};
+
+// The path line of `name`; empty when the file is missing, unreadable or
+// blank, or when the line is longer than `longest_path_line`, which names no
+// file (the rest of it is not read).
+path_line read_path_line(const char* name);
 
 // Every match of the ECMAScript regular expression `pattern` in `text`
 // replaced by the ECMAScript format string `replacement`.
@@ -19,11 +34,41 @@ std::string do_replace(const std::string& text, const std::string& pattern,
 // removed, in that order.
 std::string clean_path(const std::string& path_line);
 
-// The spellings of the path line to try, in order, with no spelling twice.
-// The first is always clean_path(path_line); the others only rescue lines
-// that it leaves naming no file: a path with spaces inside, and on Windows a
-// file URL's "/C:/..." form.
-std::vector<std::string> path_spellings(const std::string& path_line);
+// The path rules of the system the path is opened on.
+enum class path_system { posix, windows };
+#ifdef _WIN32
+inline constexpr path_system native_path_system = path_system::windows;
+#else
+inline constexpr path_system native_path_system = path_system::posix;
+#endif
+
+// The spellings of the path line to try, in order, with no spelling twice;
+// the first readable one names the result file. `path_line` is the line as
+// read as bytes, `path_text` the same line read as text (path_line). In
+// order:
+//  1. clean_path(path_line): a readable file of this name is always the one
+//     used, byte for byte; the others only rescue lines that name no file.
+//  2. clean_path(path_text): the same without a byte-order mark, or decoded
+//     from UTF-16.
+//  3. path_text with spaces kept inside, trimmed of blanks at both ends, and
+//     without newlines, carriage returns and "file://": a path that really
+//     has spaces.
+//  4. path_text as a file URL: "file:///p", "file://localhost/p" and
+//     "file:/p" name "/p", percent escapes decoded to bytes; on Windows also
+//     "file:C:/p", and "file://server/share/p" the UNC path
+//     "//server/share/p".
+//  5. When path_text is in double quotes, the text between them, through 3
+//     and 4 again.
+// On Windows each spelling "/C:/..." is followed by "C:/...", and each
+// absolute spelling of 260 UTF-16 units or more by its "\\?\" form, which
+// lifts the MAX_PATH limit. How a spelling's bytes become a Windows name is
+// for open_input to decide.
+std::vector<std::string> path_spellings(const std::string& path_line, const std::string& path_text,
+                                        path_system system = native_path_system);
+
+// The spellings of a line without a byte-order mark.
+std::vector<std::string> path_spellings(const std::string& path_line,
+                                        path_system system = native_path_system);
 
 // The first spelling that opens as a readable file, or the first spelling
 // when none does.

@@ -53,6 +53,66 @@ e2e_case(volume_table.output_truncated PROGRAM volume_table
   GIVEN sumtallyres.tmp "an earlier, longer result\n"
   EXPECT sumtallyres.tmp "")
 
+# --- Paths as callers write them: each rescue, and the line's own cleaned
+# spelling winning over it when both name a file ---------------------------
+# A byte-order mark; UTF-16 as PowerShell writes it. The UTF-16 lines hold
+# no NUL byte, which CMake cannot write: "データ" is 30C7 30FC 30BF.
+string(ASCII 239 187 191 BOM8)
+string(ASCII 255 254 199 48 252 48 191 48 DATA_UTF16LE)
+string(ASCII 254 255 48 199 48 252 48 191 DATA_UTF16BE)
+set(OTHER "t\n${H} other\n")
+e2e_case(volume_table.utf8_byte_order_mark PROGRAM volume_table
+  GIVEN sumtalpart.tmp "${BOM8}\r\n  out.dat\r\n" GIVEN out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.name_with_the_mark_wins PROGRAM volume_table
+  GIVEN sumtalpart.tmp "${BOM8}out.dat\n" GIVEN "${BOM8}out.dat" "${R}" GIVEN out.dat "${OTHER}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.utf16_little_endian PROGRAM volume_table
+  GIVEN sumtalpart.tmp "${DATA_UTF16LE}" GIVEN "データ" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.utf16_big_endian PROGRAM volume_table
+  GIVEN sumtalpart.tmp "${DATA_UTF16BE}" GIVEN "データ" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.utf16_bytes_name_wins PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "${DATA_UTF16LE}" GIVEN "${DATA_UTF16LE}" "${R}" GIVEN "データ" "${OTHER}"
+  EXPECT sumtallyres.tmp "${T}")
+
+e2e_case(volume_table.quoted_path PROGRAM volume_table
+  GIVEN sumtalpart.tmp " \"@DIR@/work dir/out.dat\" \r\n" GIVEN "work dir/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.quoted_name_wins PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "\"a b.dat\"\n" GIVEN "\"ab.dat\"" "${R}" GIVEN "a b.dat" "${OTHER}"
+  EXPECT sumtallyres.tmp "${T}")
+
+e2e_case(volume_table.file_url_local_host PROGRAM volume_table
+  GIVEN sumtalpart.tmp "file://localhost@DIR@/out.dat\n" GIVEN out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.file_url_one_slash PROGRAM volume_table
+  GIVEN sumtalpart.tmp "file:@DIR@/out.dat\n" GIVEN out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.file_url_percent_escapes PROGRAM volume_table
+  GIVEN sumtalpart.tmp "\"file://@DIR@/work%20dir/d%C3%A9.dat\"\n" GIVEN "work dir/dé.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.name_with_percent_wins PROGRAM volume_table
+  GIVEN sumtalpart.tmp "file://@DIR@/x%41.dat\n" GIVEN x%41.dat "${R}" GIVEN xA.dat "${OTHER}"
+  EXPECT sumtallyres.tmp "${T}")
+
+# A UTF-8 name: on Linux the bytes themselves, on Windows read as UTF-8
+# once the ANSI code page names no file.
+e2e_case(volume_table.utf8_name PROGRAM volume_table
+  GIVEN sumtalpart.tmp "données/out.dat\n" GIVEN "données/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+
+# None of the spellings names a file: as ever.
+e2e_case(volume_table.no_spelling_names_a_file PROGRAM volume_table
+  GIVEN sumtalpart.tmp "${BOM8}\"file://localhost@DIR@/gone%20dir/x.dat\"\n"
+  GIVEN sumtallyres.tmp "earlier\n" STDOUT "${MISSING}" EXPECT sumtallyres.tmp "earlier\n")
+# A line longer than any path names no file, whatever follows; the rest of
+# it is not read, let alone kept.
+e2e_case(volume_table.handoff_line_longer_than_any_path PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "out.dat" SPARSE sumtalpart.tmp 268435456 MAX_RSS_KIB 32768
+  GIVEN out.dat "${R}" STDOUT "${MISSING}" ABSENT sumtallyres.tmp)
+
 # A result file that cannot be read: the message, status 0, and an earlier
 # output left as it was.
 e2e_case(volume_table.missing_result_file PROGRAM volume_table
@@ -118,6 +178,38 @@ e2e_case(volume_table.windows_file_url_spaces_removed PROGRAM volume_table WINDO
 
 e2e_case(volume_table.windows_file_url_two_slashes PROGRAM volume_table WINDOWS_ONLY
   GIVEN sumtalpart.tmp "file://Z:@DIR@/out.dat\r\n" GIVEN out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+
+# Quotes as Explorer's "Copy as path" writes them; a file URL with a drive
+# letter, a host and percent escapes.
+e2e_case(volume_table.windows_quoted_path PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "\"Z:@WINDIR@\\work dir\\out.dat\"\r\n" GIVEN "work dir/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.windows_file_url_local_host PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "file://localhost/Z:@DIR@/out.dat\r\n" GIVEN out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.windows_file_url_percent_escapes PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "file:///Z:@DIR@/%E3%83%87%E3%83%BC%E3%82%BF/work%20dir/out.dat\r\n"
+  GIVEN "データ/work dir/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+
+# Non-ASCII names. Wine's ANSI code page is 1252 here, where byte E9 is "é";
+# the Linux side names the files in UTF-8 and Wine shows them as Unicode.
+string(ASCII 233 E_ACUTE_1252)
+e2e_case(volume_table.windows_ansi_name PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "donn${E_ACUTE_1252}es/out.dat\r\n" GIVEN "données/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.windows_utf8_drive_path PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "Z:@DIR@/データ/out.dat\r\n" GIVEN "データ/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+# "é" in UTF-8 is C3 A9, which code page 1252 reads as "Ã©": that name wins.
+e2e_case(volume_table.windows_ansi_name_wins_over_utf8 PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "données/out.dat\r\n" GIVEN "donnÃ©es/out.dat" "${R}"
+  GIVEN "données/out.dat" "${OTHER}"
+  EXPECT sumtallyres.tmp "${T}")
+# The UTF-16 line's own bytes FF FE C7 30 ... in code page 1252.
+e2e_case(volume_table.windows_utf16_bytes_name_wins PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "${DATA_UTF16LE}" GIVEN "ÿþÇ0ü0¿0" "${R}" GIVEN "データ" "${OTHER}"
   EXPECT sumtallyres.tmp "${T}")
 
 e2e_case(volume_table.windows_drive_that_does_not_exist PROGRAM volume_table WINDOWS_ONLY

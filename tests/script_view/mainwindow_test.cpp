@@ -1,35 +1,14 @@
 // The window as its form describes it: the widgets by their object names, their
-// classes, places and sizes, the title, and the record uic makes of the form.
+// classes, places and sizes. Its title is checked on the running program, in
+// the end-to-end test that finds its window by that title.
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTest>
-#include <QTranslator>
-
-#include <cstddef>
-#include <type_traits>
 
 #include "mainwindow.h"
-#include "ui_mainwindow.h"
 #include "work_dir.h"
-
-namespace {
-
-// Answers only the window title's entry, so that the test sees whether the
-// title goes through translation, in the form's context.
-class title_translator : public QTranslator {
-public:
-  bool isEmpty() const override { return false; }
-  QString translate(const char* context, const char* source, const char* /*disambiguation*/,
-                    int /*n*/) const override {
-    if (qstrcmp(context, "MainWindow") == 0 && qstrcmp(source, "Tamber Script View") == 0)
-      return QStringLiteral("Skriptansicht");
-    return {};
-  }
-};
-
-}  // namespace
 
 class mainwindow_test : public QObject {
   Q_OBJECT
@@ -43,9 +22,6 @@ private slots:
   void window_parts();
   void text_box_stays_put_data();
   void text_box_stays_put();
-  void title();
-  void title_is_translated();
-  void form_record();
 
 private:
   std::unique_ptr<work_dir> dir_;
@@ -126,41 +102,6 @@ void mainwindow_test::text_box_stays_put() {
   QVERIFY(edit != nullptr);
   QCOMPARE(edit->geometry(), QRect(10, 10, 481, 671));
   QCOMPARE(window.centralWidget()->width(), size.width());
-}
-
-void mainwindow_test::title() {
-  MainWindow window;
-  QCOMPARE(window.windowTitle(), QStringLiteral("Tamber Script View"));
-}
-
-void mainwindow_test::title_is_translated() {
-  title_translator translator;
-  QVERIFY(QCoreApplication::installTranslator(&translator));
-  MainWindow window;
-  QCoreApplication::removeTranslator(&translator);
-  QCOMPARE(window.windowTitle(), QStringLiteral("Skriptansicht"));
-}
-
-// Other code may build on the generated record, so its members and their order
-// are part of the form.
-void mainwindow_test::form_record() {
-  static_assert(std::is_standard_layout_v<Ui::MainWindow>);
-  static_assert(sizeof(Ui::MainWindow) == 4 * sizeof(void*));
-  static_assert(offsetof(Ui::MainWindow, centralwidget) == 0);
-  static_assert(offsetof(Ui::MainWindow, plainTextEdit) == 1 * sizeof(void*));
-  static_assert(offsetof(Ui::MainWindow, menubar) == 2 * sizeof(void*));
-  static_assert(offsetof(Ui::MainWindow, statusbar) == 3 * sizeof(void*));
-  static_assert(std::is_same_v<decltype(Ui::MainWindow::plainTextEdit), QPlainTextEdit*>);
-
-  QMainWindow host;
-  Ui::MainWindow form{};
-  form.setupUi(&host);
-  QCOMPARE(form.centralwidget->objectName(), QStringLiteral("centralwidget"));
-  QCOMPARE(form.plainTextEdit->objectName(), QStringLiteral("plainTextEdit"));
-  QCOMPARE(form.menubar->objectName(), QStringLiteral("menubar"));
-  QCOMPARE(form.statusbar->objectName(), QStringLiteral("statusbar"));
-  QCOMPARE(host.menuBar(), form.menubar);
-  QCOMPARE(host.statusBar(), form.statusbar);
 }
 
 QTEST_MAIN(mainwindow_test)

@@ -6,8 +6,13 @@
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCodec>
+#include <QTextLayout>
+#include <QUrl>
 
 #include <memory>
+#include <optional>
 
 #include "mainwindow.h"
 #include "script_loading.h"
@@ -49,6 +54,29 @@ bool make_sparse(const QString& name, const QByteArray& head, qint64 size) {
   return file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(size);
 }
 
+// The working directory as a file URL's path; the rows write @DIR@ for it.
+QByteArray work_dir_in_url() {
+  QByteArray path = QUrl::toPercentEncoding(QDir::currentPath(), "/:");
+  return path.startsWith('/') ? path : '/' + path;
+}
+
+// Sets the locale's codec, as Windows has it set to its ANSI code page, for as
+// long as it lives.
+class locale_codec {
+public:
+  explicit locale_codec(const char* name) : saved_(QTextCodec::codecForLocale()) {
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
+  }
+  ~locale_codec() { QTextCodec::setCodecForLocale(saved_); }
+  locale_codec(const locale_codec&) = delete;
+  locale_codec& operator=(const locale_codec&) = delete;
+  locale_codec(locale_codec&&) = delete;
+  locale_codec& operator=(locale_codec&&) = delete;
+
+private:
+  QTextCodec* saved_;
+};
+
 }  // namespace
 
 class script_loading_test : public QObject {
@@ -58,9 +86,15 @@ private slots:
   void init() { dir_ = std::make_unique<work_dir>(); }
   void cleanup() { dir_.reset(); }
 
+  void spellings_data();
+  void spellings();
   void shows_data();
   void shows();
+  void shows_under_ansi_code_page_data();
+  void shows_under_ansi_code_page();
   void undo_takes_the_load_back();
+  void long_lines_data();
+  void long_lines();
   void too_large_data();
   void too_large();
   void beyond_text_box_data();
@@ -71,6 +105,64 @@ private slots:
 private:
   std::unique_ptr<work_dir> dir_;
 };
+
+void script_loading_test::spellings_data() {
+  QTest::addColumn<QByteArray>("script");
+  QTest::addColumn<QByteArray>("locale");  // the locale's codec; empty: as it is
+  QTest::addColumn<QStringList>("expected");
+
+  const QByteArray keep;
+  QTest::newRow("word, then line")
+      << QByteArray("a.txt b.txt\n") << keep << QStringList{"a.txt", "a.txt b.txt"};
+  QTest::newRow("then the quoted text") << QByteArray(" \"my file.txt\" x\r\n") << keep
+                                        << QStringList{"\"my", "\"my file.txt\" x", "my file.txt"};
+  QTest::newRow("quote not closed")
+      << QByteArray("\"my file.txt\n") << keep << QStringList{"\"my", "\"my file.txt"};
+  QTest::newRow("then each as a file URL")
+      << QByteArray("file:///d/a%20b.txt x\n") << keep
+      << QStringList{"file:///d/a%20b.txt", "file:///d/a%20b.txt x", "/d/a b.txt", "/d/a b.txt x"};
+  QTest::newRow("quoted file URL") << QByteArray("\"file:/d/a.txt\"") << keep
+                                   << QStringList{"\"file:/d/a.txt\"", "file:/d/a.txt", "/d/a.txt"};
+  QTest::newRow("localhost, escapes as UTF-8")
+      << QByteArray("FILE://LocalHost/d/%E3%83%87.txt") << keep
+      << QStringList{"FILE://LocalHost/d/%E3%83%87.txt", QString::fromUtf16(u"/d/デ.txt")};
+#ifdef Q_OS_WIN
+  QTest::newRow("drive") << QByteArray("file:///C:/w%20d/o.dat") << keep
+                         << QStringList{"file:///C:/w%20d/o.dat", "C:/w d/o.dat"};
+  QTest::newRow("drive as the host")
+      << QByteArray("file://c:/o.dat") << keep << QStringList{"file://c:/o.dat", "c:/o.dat"};
+  QTest::newRow("server") << QByteArray("file://srv/share/o.dat") << keep
+                          << QStringList{"file://srv/share/o.dat", "//srv/share/o.dat"};
+#else
+  QTest::newRow("drive") << QByteArray("file:///C:/w%20d/o.dat") << keep
+                         << QStringList{"file:///C:/w%20d/o.dat", "/C:/w d/o.dat"};
+  QTest::newRow("server") << QByteArray("file://srv/share/o.dat") << keep
+                          << QStringList{"file://srv/share/o.dat"};
+#endif
+  QTest::newRow("UTF-16 BOM") << QByteArray("\xFF\xFEx\0.\0t\0\n\0", 10) << keep
+                              << QStringList{"x.t"};
+  QTest::newRow("UTF-8 BOM, no second reading")
+      << QByteArray(
+             "\xEF\xBB\xBF"
+             "d\xC3\xA9.txt")
+      << QByteArray("Windows-1252") << QStringList{QString::fromUtf16(u"dé.txt")};
+  QTest::newRow("ANSI code page, then UTF-8")
+      << QByteArray("d\xC3\xA9 x\n") << QByteArray("Windows-1252")
+      << QStringList{QString::fromUtf16(u"dÃ©"), QString::fromUtf16(u"dÃ© x"),
+                     QString::fromUtf16(u"dé"), QString::fromUtf16(u"dé x")};
+  QTest::newRow("ANSI code page, not UTF-8") << QByteArray("d\xE9\n") << QByteArray("Windows-1252")
+                                             << QStringList{QString::fromUtf16(u"dé")};
+  QTest::newRow("blank") << QByteArray(" \r\n") << keep << QStringList{};
+}
+
+void script_loading_test::spellings() {
+  QFETCH(QByteArray, script);
+  QFETCH(QByteArray, locale);
+  QFETCH(QStringList, expected);
+  std::optional<locale_codec> codec;
+  if (!locale.isEmpty()) codec.emplace(locale.constData());
+  QCOMPARE(script_path_spellings(script), expected);
+}
 
 void script_loading_test::shows_data() {
   QTest::addColumn<QByteArray>("script");  // null: no script.inp at all
@@ -110,6 +202,21 @@ void script_loading_test::shows_data() {
       << QByteArray("sub rest.txt\n") << entry_map{{"sub/", {}}, {"sub rest.txt", "line"}}
       << "line";
   QTest::newRow("line used only as a whole") << QByteArray("my script.txt extra\n") << spaced << "";
+  QTest::newRow("quoted path") << QByteArray("copy \"my script.txt\" here\n") << spaced << "spaced";
+  QTest::newRow("file URL") << QByteArray("file://@DIR@/my%20script.txt\n") << spaced << "spaced";
+  QTest::newRow("quoted file URL, localhost, non-ASCII")
+      << QByteArray("\"file://localhost@DIR@/donn%C3%A9es.txt\"")
+      << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  QTest::newRow("file URL of another host")
+      << QByteArray("file://elsewhere@DIR@/a.txt") << ab << "";
+#ifndef Q_OS_WIN
+  // Names that Windows does not allow.
+  QTest::newRow("quotes as written win")
+      << QByteArray("\"a.txt\"") << entry_map{{"\"a.txt\"", "quoted"}, {"a.txt", "alpha"}}
+      << "quoted";
+  QTest::newRow("file URL as written wins")
+      << QByteArray("file:a.txt") << entry_map{{"file:a.txt", "url"}, {"a.txt", "alpha"}} << "url";
+#endif
 
   // How the text is shown.
   const auto target = [](const QByteArray& content) { return entry_map{{"t.txt", content}}; };
@@ -149,7 +256,8 @@ void script_loading_test::shows() {
   QFETCH(entry_map, entries);
   QFETCH(QString, expected);
 
-  if (!script.isNull()) QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  if (!script.isNull())
+    QVERIFY(make_entry(QStringLiteral("script.inp"), script.replace("@DIR@", work_dir_in_url())));
   for (auto it = entries.cbegin(); it != entries.cend(); ++it)
     QVERIFY2(make_entry(it.key(), it.value()), qPrintable(it.key()));
   const entry_map before = snapshot();
@@ -167,6 +275,35 @@ void script_loading_test::shows() {
   QCOMPARE(snapshot(), before);
 }
 
+void script_loading_test::shows_under_ansi_code_page_data() {
+  QTest::addColumn<QByteArray>("script");
+  QTest::addColumn<entry_map>("entries");
+  QTest::addColumn<QString>("expected");
+
+  const QString name = QString::fromUtf16(u"données.txt");
+  const QByteArray utf8_name(
+      "donn\xC3\xA9"
+      "es.txt\n");
+  QTest::newRow("UTF-8 name") << utf8_name << entry_map{{name, "accent"}} << "accent";
+  QTest::newRow("the code page's reading wins")
+      << utf8_name
+      << entry_map{{name, "accent"}, {QString::fromUtf16(u"donnÃ©es.txt"), "code page"}}
+      << "code page";
+  QTest::newRow("code page name") << QByteArray(
+                                         "donn\xE9"
+                                         "es.txt\n")
+                                  << entry_map{{name, "accent"}} << "accent";
+}
+
+// Names are made and looked up through the codec, as Windows makes them
+// through its code page; the folder goes while the codec still holds, since
+// its names do not decode under any other.
+void script_loading_test::shows_under_ansi_code_page() {
+  const locale_codec codec("Windows-1252");
+  shows();
+  dir_.reset();
+}
+
 void script_loading_test::undo_takes_the_load_back() {
   QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
   QVERIFY(make_entry(QStringLiteral("t.txt"), "line 1\nline 2\r\nline 3\rline 4"));
@@ -180,6 +317,45 @@ void script_loading_test::undo_takes_the_load_back() {
   QVERIFY(!edit->document()->isUndoAvailable());
   edit->redo();
   QCOMPARE(edit->toPlainText(), QStringLiteral("line 1\nline 2\nline 3\nline 4"));
+}
+
+void script_loading_test::long_lines_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<int>("long_line");  // the block kept laid out; -1: none, default wrap
+
+  const QByteArray at_limit(static_cast<int>(long_line_units), 'x');
+  const QByteArray over = at_limit + 'x';
+  const QByteArray paragraph("\xE2\x80\xA9");
+  QTest::newRow("ordinary text") << QByteArray("one two\nthree\n") << -1;
+  QTest::newRow("at the limit") << at_limit + "\nb" << -1;
+  QTest::newRow("one over, after a line") << "a\n" + over << 1;
+  QTest::newRow("one over, ended by a lone CR") << "a\r\n" + over + "\rb" << 1;
+  QTest::newRow("one over, ended by U+2029") << over + paragraph + "b" << 0;
+  QTest::newRow("lone CRs split it") << at_limit.left(6000) + "\r" + at_limit << -1;
+  QTest::newRow("U+2029 splits it") << at_limit.left(6000) + paragraph + at_limit << -1;
+}
+
+// Lines too long for the box's default wrap mode are broken anywhere, and
+// their layout kept; the text and the load as an undoable edit stay as they are.
+void script_loading_test::long_lines() {
+  QFETCH(QByteArray, content);
+  QFETCH(int, long_line);
+  QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
+  QVERIFY(make_entry(QStringLiteral("t.txt"), content));
+
+  MainWindow window;
+  QPlainTextEdit* edit = text_box(window);
+  QCOMPARE(edit->wordWrapMode(),
+           long_line < 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::WrapAnywhere);
+  for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next())
+    QCOMPARE(block.layout()->cacheEnabled(), block.blockNumber() == long_line);
+  QString text = QString::fromUtf8(content);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+      .replace(QLatin1Char('\r'), QLatin1Char('\n'))
+      .replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  QCOMPARE(edit->toPlainText(), text);
+  edit->undo();
+  QCOMPARE(edit->toPlainText(), QString());
 }
 
 void script_loading_test::too_large_data() {

@@ -203,8 +203,11 @@ TEST(StreamingScan, HeaderLineLongerThanWhatIsKeptIsCopiedWhole) {
 
 #ifndef _WIN32
 TEST(StreamingScan, InputThatCannotSeekKeepsLongLinesInMemory) {
+  // Lines long enough for the kept bytes to outgrow the reader's room a few
+  // times over, a header at either end of them; all of it fits the pipe's
+  // buffer (64 KiB on Linux), as nothing reads while it is written.
   const std::string input =
-      "t\n" + std::string(3000, 'p') + hdr + "\nrow\n" + std::string(2000, 'q') + "\n";
+      "t\n" + std::string(30000, 'p') + hdr + "\nrow\n" + hdr + std::string(20000, 'q') + "\n";
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
