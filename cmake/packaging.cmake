@@ -6,13 +6,16 @@
 #
 # or `cpack --preset deb` / `cpack --preset windows-zip` on a finished build.
 
-set(TOOLS_PACKAGE_CONTACT "Tamber tools maintainers" CACHE STRING
-  "Maintainer named in the packages, as \"Name <address>\"")
-
 set(CPACK_PACKAGE_NAME "tamber-tools")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_CONTACT "${TOOLS_PACKAGE_CONTACT}")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Four small programs that a calculation application calls through files in
+its working directory: volume_table copies the region-volume tables out of a
+result file, line_count and point_count count the lines of a file, and
+script_view shows a text file in a window.")
+# The project's role address; cmake/debian/changelog names the same.
+set(CPACK_PACKAGE_CONTACT "Tamber tools maintainers <maintainers@tamber-tools.example>")
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
@@ -41,6 +44,84 @@ else()
   # Qt (and the C++ runtime) for script_view; the statically linked console
   # programs add nothing.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+
+# What a user reads beside the programs: the licence, and a manual page for
+# each program on Linux or one README.txt on Windows.
+if(WIN32)
+  # Windows' own editors and the caller's authors expect CR LF.
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/windows/README.txt"
+    "${PROJECT_BINARY_DIR}/README.txt" @ONLY NEWLINE_STYLE CRLF)
+  configure_file("${PROJECT_SOURCE_DIR}/LICENSE"
+    "${PROJECT_BINARY_DIR}/LICENSE.txt" @ONLY NEWLINE_STYLE CRLF)
+  install(FILES "${PROJECT_BINARY_DIR}/README.txt" "${PROJECT_BINARY_DIR}/LICENSE.txt"
+    DESTINATION .)
+  if(BUILD_TESTING)
+    # One argument for the script: a list would split into several.
+    set(tools_zip_expected "README.txt|LICENSE.txt")
+    foreach(program IN ITEMS volume_table line_count point_count script_view)
+      if(TARGET ${program})
+        string(APPEND tools_zip_expected "|bin/${program}.exe")
+      endif()
+    endforeach()
+    add_test(NAME package.zip_contents
+      COMMAND "${CMAKE_COMMAND}" "-DCPACK=${CMAKE_CPACK_COMMAND}"
+        "-DCONFIG=${PROJECT_BINARY_DIR}/CPackConfig.cmake" "-DDIR=${PROJECT_BINARY_DIR}/zip_check"
+        "-DEXPECTED=${tools_zip_expected}" -P "${PROJECT_SOURCE_DIR}/cmake/check_zip.cmake")
+    set_tests_properties(package.zip_contents PROPERTIES LABELS package)
+  endif()
+else()
+  set(tools_doc_dir "share/doc/${CPACK_PACKAGE_NAME}")
+  # The copyright file is LICENSE in Debian's machine-readable form: the
+  # holders from its copyright line, the text after it indented, a blank
+  # line written as " .".
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/LICENSE")
+  file(READ "${PROJECT_SOURCE_DIR}/LICENSE" tools_licence)
+  if(NOT tools_licence MATCHES "\nCopyright \\(c\\) ([^\n]+)\n\n(.+[^\n])\n*$")
+    message(FATAL_ERROR "LICENSE: no copyright line followed by the licence text")
+  endif()
+  set(tools_copyright "${CMAKE_MATCH_1}")
+  string(REPLACE "\n\n" "\n.\n" tools_licence_text "${CMAKE_MATCH_2}")
+  string(REPLACE "\n" "\n " tools_licence_text " ${tools_licence_text}")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in"
+    "${PROJECT_BINARY_DIR}/copyright" @ONLY)
+  install(FILES "${PROJECT_BINARY_DIR}/copyright" DESTINATION "${tools_doc_dir}")
+  install(FILES "${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides"
+    DESTINATION share/lintian/overrides RENAME "${CPACK_PACKAGE_NAME}")
+  # Debian wants the changelog and the manual pages compressed, with no name
+  # or time stamp in the gzip header, so that a rebuild gives the same bytes.
+  find_program(TOOLS_GZIP gzip REQUIRED)
+  set(tools_gzip_dir "${PROJECT_BINARY_DIR}/gzipped")
+  set(tools_gzip_sources "${PROJECT_SOURCE_DIR}/cmake/debian/changelog")
+  foreach(program IN ITEMS volume_table line_count point_count script_view)
+    if(TARGET ${program})
+      get_target_property(program_dir ${program} SOURCE_DIR)
+      list(APPEND tools_gzip_sources "${program_dir}/${program}.1")
+    endif()
+  endforeach()
+  set(tools_gzipped "")
+  foreach(source IN LISTS tools_gzip_sources)
+    get_filename_component(name "${source}" NAME)
+    add_custom_command(OUTPUT "${tools_gzip_dir}/${name}.gz"
+      COMMAND "${CMAKE_COMMAND}" -E copy "${source}" "${tools_gzip_dir}/${name}"
+      COMMAND "${TOOLS_GZIP}" -9nf "${tools_gzip_dir}/${name}"
+      DEPENDS "${source}" VERBATIM)
+    list(APPEND tools_gzipped "${tools_gzip_dir}/${name}.gz")
+  endforeach()
+  add_custom_target(tools_docs ALL DEPENDS ${tools_gzipped})
+  list(POP_FRONT tools_gzipped tools_changelog)
+  install(FILES "${tools_changelog}" DESTINATION "${tools_doc_dir}")
+  install(FILES ${tools_gzipped} DESTINATION share/man/man1)
+
+  # The package workflow checks its result the way Debian checks packages;
+  # the dependency script installs lintian for CI.
+  find_program(TOOLS_LINTIAN lintian)
+  if(TOOLS_LINTIAN)
+    set(CPACK_TOOLS_LINTIAN "${TOOLS_LINTIAN}")
+    set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/lint_deb.cmake")
+  else()
+    message(STATUS "lintian not found: the .deb will not be checked")
+  endif()
 endif()
 
 include(CPack)

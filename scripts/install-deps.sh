@@ -1,27 +1,49 @@
 #!/usr/bin/env bash
-# Installs, from Debian/Ubuntu packages, everything that any build, test or
-# benchmark of this project needs. Does nothing when all of it is present, and
-# without root or sudo prints the command to run instead.
+# Installs, from Debian/Ubuntu packages, what this project needs. Does nothing
+# when all of it is present, and without root or sudo prints the command to
+# run instead.
+#
+#   scripts/install-deps.sh main   the main job: build the four programs
+#   scripts/install-deps.sh        that and every test, benchmark and package
 set -euo pipefail
 
-packages=(
+# The main job: the release build of the programs, the viewer included
+# (scripts/run-sample.sh).
+main_packages=(
   # the build
   g++ cmake ninja-build make pkg-config
+  # the viewer
+  qtbase5-dev qtbase5-dev-tools
+)
+
+# Everything else (scripts/test-all.sh).
+test_packages=(
   # unit and end-to-end tests
   googletest libgtest-dev libgmock-dev
-  # the viewer, its tests in a real X server
-  qtbase5-dev qtbase5-dev-tools xvfb xauth x11-utils libx11-dev
+  # the viewer's tests in a real X server
+  xvfb xauth x11-utils libx11-dev
   # Windows cross build, tested under Wine
   g++-mingw-w64-x86-64-posix wine wine64
   # 32-bit x86 build of the line count
   gcc-multilib g++-multilib
   # sanitizers, fuzzing and the style checks
   clang libclang-rt-14-dev clang-format clang-tidy
+  # the style checks take the tracked sources from git
+  git
   # benchmarks: repeated timing and peak memory
   hyperfine time util-linux coreutils grep ripgrep zip libbenchmark-dev
-  # packages: shared-library dependencies of the .deb, a look into the .zip
-  dpkg-dev unzip
+  # packages: shared-library dependencies of the .deb and its check, a look into the .zip
+  dpkg-dev lintian unzip
 )
+
+case "${1:-all}" in
+  main) packages=("${main_packages[@]}") ;;
+  all) packages=("${main_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 [main]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-scripts/install-deps.sh
+scripts/install-deps.sh main
 cmake --workflow --preset release >/dev/null
 bin=$root/build/release
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: unit and end-to-end tests in a debug
 # build, the same under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# line count and its unit tests in a 32-bit x86 build, the same again for
-# Windows under Wine, a minute of fuzzing per fuzz target, and the style
-# checks.
+# line count and its unit tests in a 32-bit x86 build, the .deb and its lintian
+# check, the same again for Windows under Wine, a minute of fuzzing per fuzz
+# target, and the style checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +12,8 @@ scripts/install-deps.sh
 cmake --workflow --preset dev
 cmake --workflow --preset asan
 cmake --workflow --preset i686
+# The release build packaged, and the package checked by lintian.
+cmake --workflow --preset deb
 scripts/test-windows.sh
 scripts/run-fuzzers.sh
 scripts/check-style.sh build/dev
