@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 build=${1:-build/dev}
 
 mapfile -t sources < <(git ls-files -- '*.cpp' '*.h')
+# Given no file, clang-format would read standard input and pass.
+[ ${#sources[@]} -gt 0 ] || { echo "style: no sources listed (is this a git checkout?)" >&2; exit 1; }
 clang-format --dry-run -Werror "${sources[@]}"
 
 mapfile -t units < <(git ls-files -- 'common/*.cpp' 'volume_table/*.cpp' 'line_tools/*.cpp' 'script_view/*.cpp' \
