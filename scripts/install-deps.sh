@@ -13,6 +13,8 @@ packages=(
   qtbase5-dev qtbase5-dev-tools xvfb xauth x11-utils libx11-dev
   # Windows cross build, tested under Wine
   g++-mingw-w64-x86-64-posix wine wine64
+  # the static Qt for Windows, from Debian's source package
+  dpkg-dev perl xz-utils
   # sanitizers, fuzzing and the style checks
   clang libclang-rt-14-dev clang-format clang-tidy
   # benchmarks: repeated timing and peak memory
