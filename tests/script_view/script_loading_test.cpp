@@ -110,6 +110,16 @@ void script_loading_test::shows_data() {
       << QByteArray("sub rest.txt\n") << entry_map{{"sub/", {}}, {"sub rest.txt", "line"}}
       << "line";
   QTest::newRow("line used only as a whole") << QByteArray("my script.txt extra\n") << spaced << "";
+#ifdef Q_OS_WIN
+  // Names as Windows programs write them. <work> stands for the working
+  // directory, here with its drive letter.
+  QTest::newRow("non-ASCII name in the ANSI code page")
+      << QString::fromUtf16(u"données.txt\n").toLocal8Bit()
+      << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  QTest::newRow("backslash path") << QByteArray("sub\\a.txt\n")
+                                  << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}} << "nested";
+  QTest::newRow("drive-letter path") << QByteArray("<work>\\a.txt\n") << ab << "alpha";
+#endif
 
   // How the text is shown.
   const auto target = [](const QByteArray& content) { return entry_map{{"t.txt", content}}; };
@@ -149,7 +159,10 @@ void script_loading_test::shows() {
   QFETCH(entry_map, entries);
   QFETCH(QString, expected);
 
-  if (!script.isNull()) QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  if (!script.isNull()) {
+    script.replace("<work>", QDir::toNativeSeparators(dir_->path()).toLocal8Bit());
+    QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  }
   for (auto it = entries.cbegin(); it != entries.cend(); ++it)
     QVERIFY2(make_entry(it.key(), it.value()), qPrintable(it.key()));
   const entry_map before = snapshot();
