@@ -147,10 +147,10 @@ run_logged "make -j2" make -j2
 # run never leaves a folder that looks like a finished build.
 run_logged install make install INSTALL_ROOT="$work/stage"
 
-# What the Windows .zip ships beside the viewer: Qt's licence and where this
-# Qt came from.
+# What the Windows .zip ships beside the viewer: Qt's licence (the LGPL-3.0,
+# and the GPL-3.0 that it builds on) and where this Qt came from.
 mkdir -p "$work/stage$prefix/share/tamber-tools"
-cp "$source_dir/LICENSE.LGPL3" "$work/stage$prefix/share/tamber-tools/"
+cp "$source_dir/LICENSE.LGPL3" "$source_dir/LICENSE.GPL3" "$work/stage$prefix/share/tamber-tools/"
 echo "Qt $(sed -n 's/^MODULE_VERSION *= *//p' "$source_dir/.qmake.conf") (qtbase only), built from Debian's source package qtbase-opensource-src $version with Debian's patches, with MinGW-w64 $compiler, configured with: ${configure_options[*]}" \
   >"$work/stage$prefix/share/tamber-tools/qt-source.txt"
 
