@@ -5,11 +5,13 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-# Windows' own DLLs that a console program may import; the MinGW runtime
-# (libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll) is not among
-# them.
+# Windows' own DLLs that a program may import (the second line: those that
+# the viewer's Qt uses for windows, themes, input methods and sessions); the
+# MinGW runtime (libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll)
+# and Qt's own DLLs are not among them.
 set(system_dll_regex
-  "^(kernel32|ntdll|msvcrt|ucrtbase|advapi32|user32|gdi32|shell32|ole32|oleaut32|ws2_32|bcrypt|crypt32|secur32|shlwapi|version|userenv|dbghelp)\\.dll$|^api-ms-win-[a-z0-9-]+\\.dll$")
+  "^(kernel32|ntdll|msvcrt|ucrtbase|advapi32|user32|gdi32|shell32|ole32|oleaut32|ws2_32|bcrypt|crypt32|secur32|shlwapi|version|userenv|dbghelp\
+|dwmapi|imm32|netapi32|uxtheme|winmm|wtsapi32)\\.dll$|^api-ms-win-[a-z0-9-]+\\.dll$")
 
 execute_process(COMMAND "${OBJDUMP}" -p "${EXE}"
   OUTPUT_VARIABLE dump ERROR_VARIABLE error RESULT_VARIABLE status)

@@ -24,6 +24,20 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# The static Qt for Windows that scripts/build-windows-qt.sh builds, when it
+# has: script_view is built against it. The script names its folder (which
+# depends on the Qt source and the compiler), so both agree on it;
+# -DTOOLS_WINDOWS_QT_PREFIX=<folder> names another.
+if(NOT TOOLS_WINDOWS_QT_PREFIX)
+  execute_process(
+    COMMAND "${CMAKE_CURRENT_LIST_DIR}/../scripts/build-windows-qt.sh" --print-prefix
+    OUTPUT_VARIABLE TOOLS_WINDOWS_QT_PREFIX OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(TOOLS_WINDOWS_QT_PREFIX AND IS_DIRECTORY "${TOOLS_WINDOWS_QT_PREFIX}/lib/cmake/Qt5")
+  list(APPEND CMAKE_FIND_ROOT_PATH "${TOOLS_WINDOWS_QT_PREFIX}")
+  list(APPEND CMAKE_PREFIX_PATH "${TOOLS_WINDOWS_QT_PREFIX}")
+endif()
+
 # Debian's `wine` runs 64-bit programs when wine64 is installed (there is no
 # `wine64` on the PATH there); other systems may only have `wine64`.
 find_program(TOOLS_WINE NAMES wine wine64 DOC "Wine, to run the Windows executables on this host")
@@ -35,12 +49,8 @@ if(TOOLS_WINE)
   endif()
   # The settings travel with the emulator rather than as test properties:
   # CTest runs the unit test programs to list their cases before any test
-  # starts, and those runs see no test's ENVIRONMENT. WINEDEBUG=-all keeps
-  # Wine's diagnostics (and Debian's "wine32 is missing" hint) out of the
-  # programs' standard error; an empty DISPLAY keeps Wine off any X server.
-  # LANG=C.UTF-8 lets Wine map non-ASCII file names to and from the Linux
-  # names written in UTF-8, which it cannot under LANG=C.
+  # starts, and those runs see no test's ENVIRONMENT. wine_env.sh also puts
+  # Wine on the X display of the test run's session, if it has one.
   set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_COMMAND}" -E env "WINEPREFIX=${TOOLS_WINEPREFIX}" WINEDEBUG=-all DISPLAY=
-    LANG=C.UTF-8 "${TOOLS_WINE}")
+    sh "${CMAKE_CURRENT_LIST_DIR}/wine_env.sh" "${TOOLS_WINEPREFIX}" "${TOOLS_WINE}")
 endif()

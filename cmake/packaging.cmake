@@ -21,20 +21,6 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-windows-${CMAKE_SYSTEM_PROCESSOR}")
-  # The viewer, unlike the console programs, links Qt's DLLs, which have to
-  # lie beside it; windeployqt, from the same Qt, copies them there.
-  if(TARGET script_view)
-    get_target_property(tools_qmake Qt5::qmake IMPORTED_LOCATION)
-    get_filename_component(tools_qt_bin "${tools_qmake}" DIRECTORY)
-    find_program(TOOLS_WINDEPLOYQT windeployqt HINTS "${tools_qt_bin}")
-    if(TOOLS_WINDEPLOYQT)
-      install(CODE "execute_process(COMMAND \"${TOOLS_WINDEPLOYQT}\" --release --no-translations
-        \"\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:script_view>\" COMMAND_ERROR_IS_FATAL ANY)")
-    else()
-      message(WARNING "script_view is built, but no windeployqt was found: "
-        "the .zip will lack the Qt DLLs it needs")
-    endif()
-  endif()
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

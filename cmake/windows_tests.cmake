@@ -1,8 +1,12 @@
 # Tests and test-run settings of a Windows cross build (included from
-# tests/CMakeLists.txt): the console programs must run with no runtime DLLs
-# beside them, and Wine runs as one session for the whole test run.
+# tests/CMakeLists.txt): the programs must run with no runtime DLLs beside
+# them, and Wine runs as one session for the whole test run.
 
 set(tools_console_programs volume_table line_count point_count)
+if(TARGET script_view)
+  # Qt included: the viewer is linked as statically as the console programs.
+  list(APPEND tools_console_programs script_view)
+endif()
 
 if(NOT CMAKE_OBJDUMP)
   message(FATAL_ERROR "no objdump for Windows executables: the static-runtime checks need one")
@@ -40,9 +44,16 @@ elseif(TOOLS_WINE)
   get_filename_component(wine_dir "${TOOLS_WINE}" DIRECTORY)
   find_program(TOOLS_WINESERVER NAMES wineserver wineserver64 HINTS "${wine_dir}" REQUIRED)
   string(REPLACE ";" "|" wine_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  # The viewer's tests need an X server for Wine's windows.
+  set(xvfb "")
+  if(TARGET script_view)
+    find_program(TOOLS_XVFB Xvfb REQUIRED)
+    set(xvfb "${TOOLS_XVFB}")
+  endif()
   string(CONCAT wine_session_args
     "\"-DPREFIX=${TOOLS_WINEPREFIX}\" \"-DEMULATOR=${wine_emulator}\""
-    " \"-DWINESERVER=${TOOLS_WINESERVER}\" -P \"${PROJECT_SOURCE_DIR}/cmake/wine_session.cmake\"")
+    " \"-DWINESERVER=${TOOLS_WINESERVER}\" \"-DXVFB=${xvfb}\""
+    " -P \"${PROJECT_SOURCE_DIR}/cmake/wine_session.cmake\"")
   file(WRITE "${CMAKE_BINARY_DIR}/CTestCustom.cmake"
     "# Written by cmake/windows_tests.cmake.\n"
     "set(CTEST_CUSTOM_PRE_TEST [==[\"${CMAKE_COMMAND}\" -DACTION=start ${wine_session_args}]==])\n"

@@ -26,6 +26,8 @@ test_packages=(
   g++-mingw-w64-x86-64-posix wine wine64
   # 32-bit x86 build of the line count
   gcc-multilib g++-multilib
+  # the static Qt for Windows, from Debian's source package (dpkg-dev below unpacks it)
+  perl xz-utils
   # sanitizers, fuzzing and the style checks
   clang libclang-rt-14-dev clang-format clang-tidy
   # the style checks take the tracked sources from git

@@ -2,17 +2,24 @@
 # Cross-builds the programs and their tests for 64-bit Windows with MinGW-w64
 # and runs the tests under Wine: unit, end-to-end and static-runtime checks.
 # Needs no display and no existing Wine set-up: the test run creates its own
-# Wine prefix in build/windows/wineprefix and starts and stops Wine itself.
+# Wine prefix in build/windows/wineprefix and starts and stops Wine (and the
+# X server that Wine shows the viewer on) itself.
+# The first run builds the static Qt that the viewer links, about 40 minutes;
+# later runs find it in the cache.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+scripts/build-windows-qt.sh
 
 prefix=$PWD/build/windows/wineprefix
-# An interrupted run would leave its Wine server behind; only this build's
-# prefix is touched.
+# An interrupted run would leave its Wine server and X server behind; only
+# this build's are touched.
 stop_wine() {
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  local xvfb
+  xvfb=$(cat "$prefix.xvfb-pid" 2>/dev/null) || return 0
+  if [ "$(cat "/proc/$xvfb/comm" 2>/dev/null)" = Xvfb ]; then kill "$xvfb" || true; fi
 }
 trap stop_wine EXIT
 

@@ -216,6 +216,15 @@ void script_loading_test::shows_data() {
       << "quoted";
   QTest::newRow("file URL as written wins")
       << QByteArray("file:a.txt") << entry_map{{"file:a.txt", "url"}, {"a.txt", "alpha"}} << "url";
+#else
+  // Names as Windows programs write them. <work> stands for the working
+  // directory, here with its drive letter.
+  QTest::newRow("non-ASCII name in the ANSI code page")
+      << QString::fromUtf16(u"données.txt\n").toLocal8Bit()
+      << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  QTest::newRow("backslash path") << QByteArray("sub\\a.txt\n")
+                                  << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}} << "nested";
+  QTest::newRow("drive-letter path") << QByteArray("<work>\\a.txt\n") << ab << "alpha";
 #endif
 
   // How the text is shown.
@@ -256,8 +265,11 @@ void script_loading_test::shows() {
   QFETCH(entry_map, entries);
   QFETCH(QString, expected);
 
-  if (!script.isNull())
-    QVERIFY(make_entry(QStringLiteral("script.inp"), script.replace("@DIR@", work_dir_in_url())));
+  if (!script.isNull()) {
+    script.replace("@DIR@", work_dir_in_url());
+    script.replace("<work>", QDir::toNativeSeparators(dir_->path()).toLocal8Bit());
+    QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  }
   for (auto it = entries.cbegin(); it != entries.cend(); ++it)
     QVERIFY2(make_entry(it.key(), it.value()), qPrintable(it.key()));
   const entry_map before = snapshot();

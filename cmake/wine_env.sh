@@ -1,0 +1,21 @@
+#!/bin/sh
+# Runs a command in the environment of a Windows cross build's Wine prefix:
+# the Windows programs under test (as CTest's emulator), and the host programs
+# that look at their windows.
+#
+#   sh wine_env.sh PREFIX COMMAND [ARG...]
+#
+# WINEDEBUG=-all keeps Wine's diagnostics (and Debian's "wine32 is missing"
+# hint) out of the programs' standard error. Under a locale that is not UTF-8,
+# Wine cannot map non-ASCII file names to the files on disk. No Mono, Gecko or
+# desktop menu entries: nothing that asks questions or writes outside the
+# prefix. DISPLAY is the X server of the session that cmake/wine_session.cmake
+# runs, or none, which keeps Wine off any other display.
+prefix=$1
+shift
+export WINEPREFIX="$prefix" WINEDEBUG=-all LANG=C.UTF-8
+export WINEDLLOVERRIDES='mscoree,mshtml,winemenubuilder.exe=d'
+unset LC_ALL
+DISPLAY=$(cat "$prefix.display" 2>/dev/null) || DISPLAY=
+export DISPLAY
+exec "$@"

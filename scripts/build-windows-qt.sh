@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Builds the static Qt for 64-bit Windows (MinGW-w64) that script_view.exe is
+# linked against, from Debian's own qtbase source package with Debian's
+# patches, and installs it into a cache folder keyed by the qtbase version, the
+# configure line and the MinGW compiler. Does nothing when that folder exists.
+# The first run takes about 40 minutes on two cores.
+#
+#   scripts/build-windows-qt.sh                 build unless cached; prints the prefix last
+#   scripts/build-windows-qt.sh --print-prefix  prints where the Qt is (or would be), builds nothing
+#
+# The apt sources stay as they are: the source package is fetched through a
+# private apt state (its own source list, derived from the configured archive,
+# and its own index and cache folders), which also takes no lock that a
+# concurrent apt-get install would wait for.
+set -euo pipefail
+
+triplet=x86_64-w64-mingw32
+# The posix thread model, as in cmake/mingw-w64-x86_64.cmake: the win32 one
+# has no std::thread or std::mutex.
+cxx=$triplet-g++-posix
+# Widgets with the Windows platform plugin, and Qt Test for the viewer's tests.
+# -no-feature-tabletevent is needed because Debian's tarball drops
+# src/3rdparty/wintab. HarfBuzz stays out: the viewer shows plain script text.
+configure_options=(-xplatform win32-g++ -device-option CROSS_COMPILE=$triplet-
+  -static -static-runtime -release -opensource -confirm-license
+  -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-openssl -no-vulkan
+  -no-feature-sql -no-feature-network -no-feature-xml
+  -no-feature-concurrent -no-feature-printer -no-feature-tabletevent
+  -qt-zlib -qt-pcre -qt-libpng -no-libjpeg -no-harfbuzz -no-freetype -no-fontconfig)
+
+# The version of Debian's qtbase that the Linux Qt on this machine comes from,
+# or else the one apt would install: known without the network, so that a
+# cached build is found offline.
+qtbase_version() {
+  local version
+  version=$(dpkg-query -W -f='${source:Version}' libqt5core5a 2>/dev/null || true)
+  if [ -z "$version" ]; then
+    version=$(apt-cache policy libqt5core5a 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  fi
+  [ -n "$version" ] && [ "$version" != "(none)" ] || {
+    echo "build-windows-qt: cannot tell Debian's qtbase version (no libqt5core5a known to dpkg or apt)" >&2
+    return 1
+  }
+  echo "$version"
+}
+
+version=$(qtbase_version)
+compiler=$("$cxx" --version 2>/dev/null | head -n 1) || {
+  echo "build-windows-qt: $cxx not found; scripts/install-deps.sh installs it" >&2
+  exit 1
+}
+key=$(printf '%s\n' "$version" "${configure_options[*]}" "$compiler" | sha256sum | cut -c1-12)
+cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/tamber-tools/qt5-mingw-static
+prefix=$cache_root/${version//[^A-Za-z0-9.+-]/_}-$key
+
+if [ "${1:-}" = --print-prefix ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+if [ -d "$prefix" ]; then
+  echo "build-windows-qt: cached Qt found"
+  echo "$prefix"
+  exit 0
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qt5-mingw.XXXXXX")
+ticker=
+cleanup() {
+  [ -z "$ticker" ] || kill "$ticker" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+start=$SECONDS
+say() {
+  printf 'build-windows-qt [%2d min]: %s\n' $(((SECONDS - start) / 60)) "$*"
+}
+
+# Runs a long step with its output in a log, printing one line a minute so
+# that a CI log shows the build is alive; on failure the log's end is shown.
+run_logged() {
+  local name=$1 log=$work/$1.log
+  shift
+  local step_start=$SECONDS
+  (
+    trap 'kill $nap 2>/dev/null; exit 0' TERM
+    while :; do
+      sleep 60 &
+      nap=$!
+      wait $nap
+      say "$name running, $(wc -l <"$log") log lines"
+    done
+  ) &
+  ticker=$!
+  if ! "$@" >"$log" 2>&1; then
+    kill "$ticker" 2>/dev/null || true
+    ticker=
+    tail -n 60 "$log" >&2
+    say "$name failed (log above)"
+    return 1
+  fi
+  kill "$ticker" 2>/dev/null || true
+  ticker=
+  say "$name took $((SECONDS - step_start)) s"
+}
+
+say "building Debian's qtbase $version for Windows into $prefix"
+
+# deb-src entries for the Debian archive the system already uses.
+mkdir -p "$work/apt/sources.list.d" "$work/apt/lists/partial" "$work/apt/cache/archives/partial"
+for sources in /etc/apt/sources.list.d/*.sources; do
+  [ -e "$sources" ] || continue
+  sed 's/^Types:.*/Types: deb-src/' "$sources" >"$work/apt/sources.list.d/$(basename "$sources")"
+done
+for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+  [ -e "$list" ] || continue
+  sed -n 's/^deb \(.*\)/deb-src \1/p' "$list" >"$work/apt/sources.list.d/$(basename "$list")"
+done
+apt_options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/sources.list.d"
+  -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache"
+  -o Debug::NoLocking=1)
+if [ "$(id -u)" = 0 ]; then
+  # apt drops to the _apt user to download, which cannot write into our
+  # private folder.
+  apt_options+=(-o APT::Sandbox::User=root)
+fi
+run_logged "apt source index" apt-get "${apt_options[@]}" update
+# dpkg-source -x, which apt-get source runs, applies Debian's patches.
+(cd "$work" && run_logged "fetching and unpacking the source" \
+  apt-get "${apt_options[@]}" source "qtbase-opensource-src=$version")
+source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qtbase-opensource-src-*')
+
+# qmake calls ${CROSS_COMPILE}g++; make that the posix compiler whatever the
+# alternatives say.
+mkdir -p "$work/bin"
+for tool in gcc g++; do
+  ln -s "$(command -v "$triplet-$tool-posix")" "$work/bin/$triplet-$tool"
+done
+export PATH=$work/bin:$PATH
+
+mkdir -p "$work/build"
+cd "$work/build"
+run_logged configure "$source_dir/configure" -prefix "$prefix" "${configure_options[@]}"
+run_logged "make -j2" make -j2
+# Installed beside the cache first and moved in whole, so that an interrupted
+# run never leaves a folder that looks like a finished build.
+run_logged install make install INSTALL_ROOT="$work/stage"
+
+# What the Windows .zip ships beside the viewer: Qt's licence (the LGPL-3.0,
+# and the GPL-3.0 that it builds on) and where this Qt came from.
+mkdir -p "$work/stage$prefix/share/tamber-tools"
+cp "$source_dir/LICENSE.LGPL3" "$source_dir/LICENSE.GPL3" "$work/stage$prefix/share/tamber-tools/"
+echo "Qt $(sed -n 's/^MODULE_VERSION *= *//p' "$source_dir/.qmake.conf") (qtbase only), built from Debian's source package qtbase-opensource-src $version with Debian's patches, with MinGW-w64 $compiler, configured with: ${configure_options[*]}" \
+  >"$work/stage$prefix/share/tamber-tools/qt-source.txt"
+
+mkdir -p "$cache_root"
+mv "$work/stage$prefix" "$prefix"
+say "done, $(du -sh "$prefix" | cut -f1) in the prefix"
+echo "$prefix"
