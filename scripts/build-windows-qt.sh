@@ -3,7 +3,7 @@
 # linked against, from Debian's own qtbase source package with Debian's
 # patches, and installs it into a cache folder keyed by the qtbase version, the
 # configure line and the MinGW compiler. Does nothing when that folder exists.
-# The first run takes about 40 minutes on two cores.
+# The first run takes about 25 minutes on two idle cores.
 #
 #   scripts/build-windows-qt.sh                 build unless cached; prints the prefix last
 #   scripts/build-windows-qt.sh --print-prefix  prints where the Qt is (or would be), builds nothing

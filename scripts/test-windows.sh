@@ -4,7 +4,7 @@
 # Needs no display and no existing Wine set-up: the test run creates its own
 # Wine prefix in build/windows/wineprefix and starts and stops Wine (and the
 # X server that Wine shows the viewer on) itself.
-# The first run builds the static Qt that the viewer links, about 40 minutes;
+# The first run builds the static Qt that the viewer links, about 25 minutes;
 # later runs find it in the cache.
 set -euo pipefail
 cd "$(dirname "$0")/.."
