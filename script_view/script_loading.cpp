@@ -7,9 +7,16 @@
 #include <QTextCodec>
 #include <QTextStream>
 #include <QVector>
+#include <QtEndian>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#endif
+
+#ifdef Q_OS_WIN
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #endif
 
 #include <algorithm>
@@ -132,8 +139,22 @@ void add_spellings(QStringList& spellings, const QString& text) {
   for (const QString& name : as_written) spellings.append(file_url_path(name));
 }
 
-// Reads up to the first NUL byte, since nothing after it is shown, which also
-// ends the read of a device such as /dev/zero at once. Stops with nothing when
+// The offset of the first NUL in bytes `from` to `size`: a NUL byte, or in
+// UTF-16 a NUL unit, its two bytes at an even offset (`from` being even). -1
+// when there is none; an odd last byte of UTF-16 is not looked at.
+qint64 find_nul(const char* data, qint64 from, qint64 size, bool utf16) {
+  if (!utf16) {
+    const void* nul = std::memchr(data + from, '\0', static_cast<size_t>(size - from));
+    return nul != nullptr ? static_cast<const char*>(nul) - data : -1;
+  }
+  for (qint64 i = from; i + 1 < size; i += 2)
+    if (data[i] == '\0' && data[i + 1] == '\0') return i;
+  return -1;
+}
+
+// Reads up to the first NUL, since nothing after it is shown, which also ends
+// the read of a device such as /dev/zero at once; whether that is a NUL byte
+// or a UTF-16 NUL unit the byte-order mark decides. Stops with nothing when
 // the text would not fit in one QString; a regular file is refused by its size
 // before any byte is read.
 std::optional<QByteArray> read_until_nul(QFile& file) {
@@ -143,6 +164,8 @@ std::optional<QByteArray> read_until_nul(QFile& file) {
   QByteArray bytes;
   if (sized) bytes.reserve(static_cast<int>(file.size()));
   constexpr qint64 chunk_size = qint64{1} << 20;
+  std::optional<bool> utf16;  // known once the mark's two bytes are in
+  qint64 searched = 0;
   for (;;) {
     const int filled = bytes.size();
     if (filled > max_script_bytes) return std::nullopt;
@@ -151,17 +174,45 @@ std::optional<QByteArray> read_until_nul(QFile& file) {
     const qint64 wanted = std::min(chunk_size, max_script_bytes + 1 - filled);
     bytes.resize(filled + static_cast<int>(wanted));
     const qint64 got = file.read(bytes.data() + filled, wanted);
-    if (got <= 0) {
-      bytes.truncate(filled);
+    bytes.truncate(filled + static_cast<int>(std::max(got, qint64{0})));
+    const bool at_end = got <= 0;
+    if (!utf16) {
+      if (bytes.size() < 2 && !at_end) continue;
+      utf16 = script_encoding_by_mark(bytes) != script_encoding::utf8;
+    }
+    const qint64 nul = find_nul(bytes.constData(), searched, bytes.size(), *utf16);
+    if (nul >= 0) {
+      bytes.truncate(static_cast<int>(nul));
       return bytes;
     }
-    bytes.truncate(filled + static_cast<int>(got));
-    const char* chunk = bytes.constData() + filled;
-    if (const void* nul = std::memchr(chunk, '\0', static_cast<size_t>(got))) {
-      bytes.truncate(filled + static_cast<int>(static_cast<const char*>(nul) - chunk));
-      return bytes;
-    }
+    if (at_end) return bytes;
+    searched = *utf16 ? bytes.size() & ~1 : bytes.size();
   }
+}
+
+// Whether the system's encoding reads bytes as UTF-8, which leaves invalid
+// ones no other reading. On Windows Qt's codec for the ANSI code page is
+// "System" whatever the code page, 65001 (UTF-8) included.
+bool is_utf8(const QTextCodec& codec) {
+#ifdef Q_OS_WIN
+  if (codec.name() == "System") return GetACP() == CP_UTF8;
+#endif
+  return codec.mibEnum() == utf8_mib;
+}
+
+// The text after a UTF-16 byte-order mark. An odd last byte, half a unit,
+// shows as a replacement character, as bytes that are not UTF-8 do.
+QString utf16_text(const QByteArray& bytes, script_encoding encoding) {
+  const int units = (bytes.size() - 2) / 2;
+  const bool half_unit = bytes.size() % 2 != 0;
+  QString text(units + (half_unit ? 1 : 0), Qt::Uninitialized);
+  const char* const after_mark = bytes.constData() + 2;
+  if (encoding == script_encoding::utf16_le)
+    qFromLittleEndian<quint16>(after_mark, units, text.data());
+  else
+    qFromBigEndian<quint16>(after_mark, units, text.data());
+  if (half_unit) text[units] = QChar::ReplacementCharacter;
+  return text;
 }
 
 // The first unit from `c` on that may end a line: nearly every unit of a text
@@ -242,6 +293,32 @@ QString script_target_path() {
   return {};
 }
 
+script_encoding script_encoding_by_mark(const QByteArray& head) {
+  if (head.startsWith("\xFF\xFE")) return script_encoding::utf16_le;
+  if (head.startsWith("\xFE\xFF")) return script_encoding::utf16_be;
+  return script_encoding::utf8;
+}
+
+decoded_script decode_script(const QByteArray& bytes) {
+  const script_encoding by_mark = script_encoding_by_mark(bytes);
+  if (by_mark != script_encoding::utf8) return {utf16_text(bytes, by_mark), by_mark};
+
+  // One pass decodes the bytes and finds out whether they are UTF-8 at all.
+  QTextCodec::ConverterState state;
+  QString text =
+      QTextCodec::codecForMib(utf8_mib)->toUnicode(bytes.constData(), bytes.size(), &state);
+  const bool valid = state.invalidChars == 0 && state.remainingChars == 0;
+  const QTextCodec& system = *QTextCodec::codecForLocale();
+  if (!valid && !bytes.startsWith("\xEF\xBB\xBF") && !is_utf8(system)) {
+    text.clear();  // before the second text is made: it may take gigabytes
+    return {system.toUnicode(bytes), script_encoding::system};
+  }
+  // QString::fromUtf8 ends a sequence cut off by the end of the text with one
+  // replacement character for each of its bytes; the state holds them back.
+  text.append(QString(state.remainingChars, QChar::ReplacementCharacter));
+  return {text, script_encoding::utf8};
+}
+
 script_text load_script_text(const QString& path) {
   if (path.isEmpty()) return {};
   QFile file(path);
@@ -249,7 +326,7 @@ script_text load_script_text(const QString& path) {
   const std::optional<QByteArray> bytes = read_until_nul(file);
   file.close();
   if (!bytes) return {};
-  script_text script{QString::fromUtf8(bytes->constData(), bytes->size()), {}};
+  script_text script{decode_script(*bytes).text, {}};
   // Past these limits Qt aborts or corrupts memory; an empty box instead.
   std::optional<QVector<int>> long_lines = long_lines_if_it_fits(script.text);
   if (!long_lines) return {};

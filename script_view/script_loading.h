@@ -13,9 +13,10 @@ inline constexpr qint64 max_qstring_units =
     (qint64{std::numeric_limits<int>::max()} - 24) / qint64{sizeof(QChar)} - 1;
 
 // The text box keeps everything inserted into it in one such string, plus one
-// separator for each line break and a few of its own. A UTF-8 byte never
-// decodes to more than one unit, so a file of more bytes than this can never be
-// shown; within it, the line breaks decide (see load_script_text).
+// separator for each line break and a few of its own. A byte never decodes to
+// more than one unit (in UTF-8, UTF-16 or a code page), so a file of more bytes
+// than this can never be shown; within it, the line breaks decide (see
+// load_script_text).
 inline constexpr qint64 max_script_bytes = max_qstring_units - 4096;
 
 // Qt 5 lays a line out in one buffer whose size it computes in int, 21 bytes
@@ -66,8 +67,36 @@ struct script_text {
   QVector<int> long_lines;
 };
 
-// The UTF-8 text of the file at `path` up to its first NUL byte. Empty when the
-// file does not open, or when the text would break the text box: more than
-// max_script_bytes bytes (or that many units and line breaks together), a line
-// longer than max_script_line_units, or more than max_script_lines lines.
+// How the bytes of a file to show are read as text.
+enum class script_encoding {
+  utf8,      // with or without its byte-order mark
+  utf16_le,  // after a byte-order mark, which is not shown
+  utf16_be,
+  system,  // the locale's codec: the ANSI code page on Windows
+};
+
+// The encoding that a byte-order mark at the start of `head` names: UTF-16 in
+// either byte order, or else UTF-8, which decode_script may still find to be
+// the system's. It also decides where the text ends: at the first NUL unit in
+// UTF-16, at the first NUL byte otherwise.
+script_encoding script_encoding_by_mark(const QByteArray& head);
+
+struct decoded_script {
+  QString text;
+  script_encoding encoding;
+};
+
+// The text of a file whose bytes up to its first NUL are `bytes`, and the
+// encoding it was read in. Without a UTF-16 mark that is UTF-8, and invalid
+// bytes show as replacement characters, unless the bytes are not UTF-8 and
+// have no UTF-8 mark either, and the system's encoding is not UTF-8: then
+// the system's. So valid UTF-8 always shows as UTF-8, whatever the system, and
+// a file saved in the ANSI code page shows as Windows shows it.
+decoded_script decode_script(const QByteArray& bytes);
+
+// The text of the file at `path` up to its first NUL, read by decode_script.
+// Empty when the file does not open, or when the text would break the text
+// box: more than max_script_bytes bytes (or that many units and line breaks
+// together), a line longer than max_script_line_units, or more than
+// max_script_lines lines.
 script_text load_script_text(const QString& path);

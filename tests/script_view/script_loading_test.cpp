@@ -14,6 +14,12 @@
 #include <memory>
 #include <optional>
 
+#ifdef Q_OS_WIN
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 #include "mainwindow.h"
 #include "script_loading.h"
 #include "work_dir.h"
@@ -218,10 +224,20 @@ void script_loading_test::shows_data() {
       << QByteArray("file:a.txt") << entry_map{{"file:a.txt", "url"}, {"a.txt", "alpha"}} << "url";
 #else
   // Names as Windows programs write them. <work> stands for the working
-  // directory, here with its drive letter.
-  QTest::newRow("non-ASCII name in the ANSI code page")
-      << QString::fromUtf16(u"données.txt\n").toLocal8Bit()
-      << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  // directory, here with its drive letter. The suite runs under code page
+  // 1252 and again under 932, where "ソ" is 83 5C: its second byte a backslash.
+  if (GetACP() == 932) {
+    const QString folder = QString::fromUtf16(u"ソース");
+    const entry_map japanese{{folder + "/", {}}, {folder + "/t.txt", "kana"}};
+    QTest::newRow("Shift-JIS folder name")
+        << QByteArray("\x83\x5C\x81\x5B\x83\x58\\t.txt\n") << japanese << "kana";
+    QTest::newRow("UTF-8 folder name under 932")
+        << folder.toUtf8() + "\\t.txt" << japanese << "kana";
+  } else {
+    QTest::newRow("non-ASCII name in the ANSI code page")
+        << QString::fromUtf16(u"données.txt\n").toLocal8Bit()
+        << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  }
   QTest::newRow("backslash path") << QByteArray("sub\\a.txt\n")
                                   << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}} << "nested";
   QTest::newRow("drive-letter path") << QByteArray("<work>\\a.txt\n") << ab << "alpha";
@@ -240,6 +256,8 @@ void script_loading_test::shows_data() {
                                  << "text";
   QTest::newRow("UTF-8 decoded") << t << target("gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80")
                                  << QString::fromUtf16(u"grüß € \U0001F600");
+#ifndef Q_OS_WIN
+  // Linux's encoding is UTF-8: invalid bytes have no other reading.
   QTest::newRow("invalid UTF-8 as replacement characters")
       << t
       << target(
@@ -247,8 +265,28 @@ void script_loading_test::shows_data() {
              "b\xFE"
              "c")
       << QString::fromUtf16(u"a\uFFFDb\uFFFDc");
+  QTest::newRow("UTF-8 cut off by the NUL")
+      << t << target(bytes("a\xE3\x83\0b", 5)) << QString::fromUtf16(u"a\uFFFD\uFFFD");
+#else
+  if (GetACP() == 932)
+    QTest::newRow("Shift-JIS text")
+        << t << target("\x93\xFA\x96\x7B\x8C\xEA \x83\x5C\x81\x5B\x83\x58\r\n")
+        << QString::fromUtf16(u"日本語 ソース\n");
+  else
+    QTest::newRow("code page 1252 text")
+        << t << target("\xB5 \xB0 \xE9") << QString::fromUtf16(u"µ ° é");
+#endif
   QTest::newRow("text after NUL dropped") << t << target(bytes("abc\0def\0", 8)) << "abc";
   QTest::newRow("NUL first") << t << target(bytes("\0abc", 4)) << "";
+  // UTF-16 as Notepad ("Unicode") and PowerShell 5 save it, on any system.
+  QTest::newRow("UTF-16 LE") << t << target(bytes("\xFF\xFEH\0i\0\r\0\n\0\xC7\x30", 12))
+                             << QString::fromUtf16(u"Hi\nデ");
+  QTest::newRow("UTF-16 BE, half a unit at the end")
+      << t << target(bytes("\xFE\xFF\0H\0i\0\n\x30\xC7\0", 11))
+      << QString::fromUtf16(u"Hi\nデ\uFFFD");
+  QTest::newRow("UTF-16 ends at a NUL unit, not a NUL byte")
+      << t << target(bytes("\xFF\xFE\x3D\xD8\0\xDE\0\x30\0\0x\0", 12))
+      << QString::fromUtf16(u"\U0001F600\u3000");
   QTest::newRow("tabs and trailing blanks kept") << t << target("\tx  \n  y") << "\tx  \n  y";
 
   // An empty box.
@@ -288,30 +326,55 @@ void script_loading_test::shows() {
 }
 
 void script_loading_test::shows_under_ansi_code_page_data() {
+  QTest::addColumn<QByteArray>("codec");
   QTest::addColumn<QByteArray>("script");
   QTest::addColumn<entry_map>("entries");
   QTest::addColumn<QString>("expected");
 
+  const QByteArray western("Windows-1252");
   const QString name = QString::fromUtf16(u"données.txt");
   const QByteArray utf8_name(
       "donn\xC3\xA9"
       "es.txt\n");
-  QTest::newRow("UTF-8 name") << utf8_name << entry_map{{name, "accent"}} << "accent";
+  QTest::newRow("UTF-8 name") << western << utf8_name << entry_map{{name, "accent"}} << "accent";
   QTest::newRow("the code page's reading wins")
-      << utf8_name
+      << western << utf8_name
       << entry_map{{name, "accent"}, {QString::fromUtf16(u"donnÃ©es.txt"), "code page"}}
       << "code page";
-  QTest::newRow("code page name") << QByteArray(
+  QTest::newRow("code page name") << western
+                                  << QByteArray(
                                          "donn\xE9"
                                          "es.txt\n")
                                   << entry_map{{name, "accent"}} << "accent";
+
+  // The text: valid UTF-8 as UTF-8 on every system, anything else in the
+  // system's encoding unless that is UTF-8 or a UTF-8 mark says otherwise.
+  const QByteArray t("t.txt\n");
+  const auto target = [](const QByteArray& content) { return entry_map{{"t.txt", content}}; };
+  const QByteArray japanese("Shift_JIS");
+  QTest::newRow("code page 1252 text") << western << t << target(bytes("\xB5 \xB0 \xE9t\xE9\0x", 9))
+                                       << QString::fromUtf16(u"µ ° été");
+  QTest::newRow("UTF-8 under 1252")
+      << western << t << target("gr\xC3\xBC\xC3\x9F") << QString::fromUtf16(u"grüß");
+  QTest::newRow("UTF-8 mark, invalid bytes")
+      << western << t << target("\xEF\xBB\xBF\xB5\xE9") << QString::fromUtf16(u"\uFFFD\uFFFD");
+  QTest::newRow("Shift-JIS text") << japanese << t
+                                  << target(
+                                         "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x52\x83\x81"
+                                         "\x83\x93\x83\x67 \x83\x5C\x81\x5B\x83\x58")
+                                  << QString::fromUtf16(u"日本語のコメント ソース");
+  QTest::newRow("UTF-8 system: replacement characters")
+      << QByteArray("UTF-8") << t << target("\xB5\x83\x5C")
+      << QString::fromUtf16(u"\uFFFD\uFFFD\\");
 }
 
 // Names are made and looked up through the codec, as Windows makes them
 // through its code page; the folder goes while the codec still holds, since
 // its names do not decode under any other.
 void script_loading_test::shows_under_ansi_code_page() {
-  const locale_codec codec("Windows-1252");
+  QFETCH(QByteArray, codec);
+  QVERIFY(QTextCodec::codecForName(codec) != nullptr);
+  const locale_codec system(codec.constData());
   shows();
   dir_.reset();
 }
