@@ -2,6 +2,7 @@
 
 #include "console_io.h"
 #include "input_file.h"
+#include "path_forms.h"
 
 #include <algorithm>
 #include <cctype>
@@ -229,71 +230,12 @@ void add_spelling(std::vector<std::string>& spellings, const std::string& path,
   if (system != path_system::windows) {
     return;
   }
-  // A file URL for a drive-letter path leaves "/C:/..." after the cleaning,
-  // which Windows does not open; the drive path is what the caller meant.
-  if (path.size() >= 4 && path[0] == '/' && is_drive_path(path, 1)) {
-    add_spelling(spellings, path.substr(1), system);
-  }
+  // A file URL for a drive-letter path leaves "/C:/..." after the cleaning;
+  // the drive path is what the caller meant.
+  add_spelling(spellings, drive_path_after_slash(path), system);
   if (utf16_length(path) >= 260) {
     add_spelling(spellings, long_path_form(path), system);
   }
-}
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  const int lower = std::tolower(static_cast<unsigned char>(c));
-  return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
-// Every "%XX" as the byte it stands for; a "%" without two hex digits stays.
-std::string percent_decoded(const std::string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const int high = text[i] == '%' && i + 2 < text.size() ? hex_digit(text[i + 1]) : -1;
-    const int low = high >= 0 ? hex_digit(text[i + 2]) : -1;
-    if (low >= 0) {
-      bytes.push_back(static_cast<char>(high * 16 + low));
-      i += 2;
-    } else {
-      bytes.push_back(text[i]);
-    }
-  }
-  return bytes;
-}
-
-bool starts_with_ignoring_case(const std::string& text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         });
-}
-
-// The path a file URL names on `system`, or empty for text that is no file
-// URL or names a file on another machine.
-std::string file_url_path(const std::string& text, path_system system) {
-  using namespace std::string_view_literals;
-  if (!starts_with_ignoring_case(text, "file:"sv)) {
-    return {};
-  }
-  std::string rest = text.substr(5);
-  if (rest.compare(0, 2, "//") == 0) {
-    const std::size_t path_start = std::min(rest.find('/', 2), rest.size());
-    const std::string host = rest.substr(2, path_start - 2);
-    const bool is_local =
-        host.empty() || (host.size() == 9 && starts_with_ignoring_case(host, "localhost"sv));
-    if (is_local) {
-      rest.erase(0, path_start);
-    } else if (system != path_system::windows) {
-      return {};
-    }
-  } else if (!(rest.compare(0, 1, "/") == 0 ||
-               (system == path_system::windows && is_drive_path(rest)))) {
-    return {};
-  }
-  return percent_decoded(rest);
 }
 
 // Spellings 3 and 4 of path_spellings for `text`, trimmed of blanks.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "path_forms.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -34,14 +36,6 @@ std::string do_replace(const std::string& text, const std::string& pattern,
 // removed, in that order.
 std::string clean_path(const std::string& path_line);
 
-// The path rules of the system the path is opened on.
-enum class path_system { posix, windows };
-#ifdef _WIN32
-inline constexpr path_system native_path_system = path_system::windows;
-#else
-inline constexpr path_system native_path_system = path_system::posix;
-#endif
-
 // The spellings of the path line to try, in order, with no spelling twice;
 // the first readable one names the result file. `path_line` is the line as
 // read as bytes, `path_text` the same line read as text (path_line). In
@@ -53,10 +47,7 @@ inline constexpr path_system native_path_system = path_system::posix;
 //  3. path_text with spaces kept inside, trimmed of blanks at both ends, and
 //     without newlines, carriage returns and "file://": a path that really
 //     has spaces.
-//  4. path_text as a file URL: "file:///p", "file://localhost/p" and
-//     "file:/p" name "/p", percent escapes decoded to bytes; on Windows also
-//     "file:C:/p", and "file://server/share/p" the UNC path
-//     "//server/share/p".
+//  4. path_text as a file URL (file_url_path).
 //  5. When path_text is in double quotes, the text between them, through 3
 //     and 4 again.
 // On Windows each spelling "/C:/..." is followed by "C:/...", and each

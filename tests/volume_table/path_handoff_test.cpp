@@ -143,7 +143,7 @@ TEST(PathSpellings, CleanedFirstThenRescuesInTheirOrder) {
       {"file:///runs/a b.dat \r", posix, {"/runs/ab.dat", "/runs/a b.dat"}},
       {" a b ", posix, {"ab", "a b"}},
       {"a.dat\t", posix, {"a.dat\t", "a.dat"}},
-      {"file: //x.dat", posix, {"x.dat", "file: //x.dat"}},
+      {"file: //x.dat", posix, {"x.dat", "file: //x.dat", " //x.dat"}},
       // "/C:/" and its drive path, on Windows only.
       {"file:///C:/runs/out.dat", posix, {"/C:/runs/out.dat"}},
       {"file:///C:/runs/out.dat", windows, {"/C:/runs/out.dat", "C:/runs/out.dat"}},
@@ -171,9 +171,11 @@ TEST(PathSpellings, CleanedFirstThenRescuesInTheirOrder) {
       {"file:///a%zz%4", posix, {"/a%zz%4"}},
       {"file:///C:/work%20dir/out.dat",
        windows,
-       {"/C:/work%20dir/out.dat", "C:/work%20dir/out.dat", "/C:/work dir/out.dat",
-        "C:/work dir/out.dat"}},
-      {"file:C:/runs/out.dat", posix, {"file:C:/runs/out.dat"}},
+       {"/C:/work%20dir/out.dat", "C:/work%20dir/out.dat", "C:/work dir/out.dat"}},
+      // The drive where the host goes; a relative path.
+      {"file://C:/my%20runs/out.dat", windows, {"C:/my%20runs/out.dat", "C:/my runs/out.dat"}},
+      {"file:runs/out.dat", posix, {"file:runs/out.dat", "runs/out.dat"}},
+      {"file:C:/runs/out.dat", posix, {"file:C:/runs/out.dat", "C:/runs/out.dat"}},
       {"file:C:/runs/out.dat", windows, {"file:C:/runs/out.dat", "C:/runs/out.dat"}},
       // Another machine: a UNC path on Windows, nothing on Linux.
       {"file://server/share/out.dat", posix, {"server/share/out.dat"}},
