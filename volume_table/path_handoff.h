@@ -1,6 +1,7 @@
 #pragma once
 
 #include "path_forms.h"
+#include "path_line.h"
 
 #include <cstddef>
 #include <string>
@@ -8,24 +9,6 @@
 
 // The hand-off file through which the caller names its result file.
 inline constexpr const char* path_handoff_name = "sumtalpart.tmp";
-
-// The longest path line worth reading: longer than any path a system opens
-// (Windows stops at 32,767 UTF-16 units, Linux at 4,096 bytes).
-inline constexpr std::size_t longest_path_line = std::size_t{64} * 1024;
-
-// The first non-blank line of the hand-off file, without its newline.
-struct path_line {
-  // As the file's bytes give it.
-  std::string bytes;
-  // As text: after a UTF-8 byte-order mark, or decoded to UTF-8 after a
-  // UTF-16 one (either byte order); the same as `bytes` without a mark.
-  std::string text;
-};
-
-// The path line of `name`; empty when the file is missing, unreadable or
-// blank, or when the line is longer than `longest_path_line`, which names no
-// file (the rest of it is not read).
-path_line read_path_line(const char* name);
 
 // Every match of the ECMAScript regular expression `pattern` in `text`
 // replaced by the ECMAScript format string `replacement`.
