@@ -3,11 +3,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <QIODevice>
-#include <QStringRef>
 #include <QTextCodec>
-#include <QTextStream>
 #include <QVector>
 #include <QtEndian>
+
+#include "path_forms.h"
+#include "path_line.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -29,41 +30,13 @@ namespace {
 
 constexpr int utf8_mib = 106;
 
-#ifdef Q_OS_WIN
-constexpr bool on_windows = true;
-#else
-constexpr bool on_windows = false;
-#endif
-
-// An empty name is refused before QFile sees it, which would warn about it.
-bool opens_for_reading(const QString& path) {
-  if (path.isEmpty()) return false;
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly);
-}
-
-std::optional<QByteArray> read_script_list() {
-  QFile file(QStringLiteral("script.inp"));
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  QByteArray head = file.read(script_list_read_limit);
-  file.close();
-  return head;
-}
-
-// The whole list as a QTextStream with default settings reads it: a BOM
-// selects the encoding, and otherwise the locale's codec decides.
-QString decode_as_stream_does(const QByteArray& list) {
-  QTextStream stream(list);
-  return stream.readAll();
-}
-
-// The list as UTF-8 when its bytes are UTF-8 and the stream read them
-// differently: on Windows the locale's codec is the ANSI code page, while most
-// editors and scripts write UTF-8 without a BOM. Null otherwise.
-QString utf8_reading(const QByteArray& list, const QString& as_read) {
+// The line as UTF-8 when its bytes are UTF-8 and the locale's codec read them
+// differently: on Windows that codec is the ANSI code page, while most editors
+// and scripts write UTF-8 without a BOM. Null otherwise.
+QString utf8_reading(const QByteArray& line, const QString& as_read) {
   QTextCodec::ConverterState state;
   QString text =
-      QTextCodec::codecForMib(utf8_mib)->toUnicode(list.constData(), list.size(), &state);
+      QTextCodec::codecForMib(utf8_mib)->toUnicode(line.constData(), line.size(), &state);
   if (state.invalidChars != 0 || state.remainingChars != 0 || text == as_read) return {};
   return text;
 }
@@ -76,18 +49,6 @@ QString first_word(const QString& text) {
   return QString(begin, static_cast<int>(std::find_if(begin, end, is_space) - begin));
 }
 
-// A lone CR ends a line too: no path contains one, and a list written with old
-// Mac line ends would otherwise read as one line.
-QString first_non_blank_line(QString text) {
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  const QVector<QStringRef> lines = text.splitRef(QLatin1Char('\n'));
-  for (const QStringRef& line : lines) {
-    const QStringRef trimmed = line.trimmed();
-    if (!trimmed.isEmpty()) return trimmed.toString();
-  }
-  return {};
-}
-
 // The text between the first pair of double quotes, as Explorer's "Copy as
 // path" and batch files write a path; null without such a pair.
 QString quoted(const QString& line) {
@@ -97,46 +58,18 @@ QString quoted(const QString& line) {
   return line.mid(open + 1, close - open - 1);
 }
 
-bool is_drive(const QStringRef& text) {
-  return text.size() == 2 && text.at(0).isLetter() && text.at(1) == QLatin1Char(':');
+// The path a file URL names (file_url_path), whose rules work on bytes: the
+// name goes there as UTF-8 and comes back from it. Null for no URL.
+QString url_path(const QString& text) {
+  const std::string path = file_url_path(text.toStdString());
+  return path.empty() ? QString() : QString::fromStdString(path);
 }
 
-// The local path a file URL names (file:/p, file:///p, file://localhost/p),
-// its percent escapes decoded as UTF-8 bytes. On Windows a drive after the
-// slash (file:///C:/p) or in place of the host (file://C:/p) names C:/p, and
-// another host a UNC path (//server/share/p). Null when `text` is no file URL
-// or names no local file.
-QString file_url_path(const QString& text) {
-  const QLatin1String scheme("file:");
-  if (!text.startsWith(scheme, Qt::CaseInsensitive)) return {};
-  QStringRef path = text.midRef(scheme.size());
-  QString host;
-  if (path.startsWith(QLatin1String("//"))) {
-    const int slash = path.indexOf(QLatin1Char('/'), 2);
-    const QStringRef authority = path.mid(2, slash < 0 ? -1 : slash - 2);
-    if (is_drive(authority) && on_windows) {
-      path = path.mid(2);
-    } else {
-      path = path.mid(2 + authority.size());
-      if (authority.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
-        host = authority.toString();
-    }
-  }
-  if (!host.isEmpty() && !on_windows) return {};
-  QString decoded = QString::fromUtf8(QByteArray::fromPercentEncoding(path.toUtf8()));
-  if (!host.isEmpty()) return QLatin1String("//") + host + decoded;
-  if (on_windows && decoded.startsWith(QLatin1Char('/')) && is_drive(decoded.midRef(1, 2)) &&
-      (decoded.size() == 3 || decoded.at(3) == QLatin1Char('/')))
-    decoded.remove(0, 1);
-  return decoded;
-}
-
-// Every name one reading of the list gives, in the order they are tried.
-void add_spellings(QStringList& spellings, const QString& text) {
-  const QString line = first_non_blank_line(text);
-  const QString as_written[] = {first_word(text), line, quoted(line)};
+// Every name one reading of the line gives, in the order they are tried.
+void add_spellings(QStringList& spellings, const QString& line) {
+  const QString as_written[] = {first_word(line), line.trimmed(), quoted(line)};
   for (const QString& name : as_written) spellings.append(name);
-  for (const QString& name : as_written) spellings.append(file_url_path(name));
+  for (const QString& name : as_written) spellings.append(url_path(name));
 }
 
 // The offset of the first NUL in bytes `from` to `size`: a NUL byte, or in
@@ -271,26 +204,41 @@ std::optional<QVector<int>> long_lines_if_it_fits(const QString& text) {
   return long_lines;
 }
 
+// The bytes of the first of `spellings` that opens, read once (see
+// load_script_text); nothing when none opens or the text would not fit.
+std::optional<QByteArray> read_first_that_opens(const QStringList& spellings) {
+  for (const QString& path : spellings) {
+    // QFile would warn about an empty name, and end a name at a NUL, which
+    // would open another file.
+    if (path.isEmpty() || path.contains(QChar::Null)) continue;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    std::optional<QByteArray> bytes = read_until_nul(file);
+    file.close();
+    return bytes;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-QStringList script_path_spellings(const QByteArray& list) {
+QStringList script_path_spellings() {
+  const path_line line = read_path_line("script.inp", line_end::newline_or_return);
   QStringList spellings;
-  const QString as_read = decode_as_stream_does(list);
-  add_spellings(spellings, as_read);
-  const QString utf8 = utf8_reading(list, as_read);
-  if (!utf8.isNull()) add_spellings(spellings, utf8);
+  if (line.marked) {
+    // In the encoding the mark names, which read_path_line decoded to UTF-8.
+    add_spellings(spellings, QString::fromStdString(line.text));
+  } else {
+    // As QTextStream reads it by default.
+    const QByteArray bytes = QByteArray::fromStdString(line.bytes);
+    const QString as_read = QTextCodec::codecForLocale()->toUnicode(bytes);
+    add_spellings(spellings, as_read);
+    const QString utf8 = utf8_reading(bytes, as_read);
+    if (!utf8.isNull()) add_spellings(spellings, utf8);
+  }
   spellings.removeAll(QString());
   spellings.removeDuplicates();
   return spellings;
-}
-
-QString script_target_path() {
-  const std::optional<QByteArray> list = read_script_list();
-  if (!list) return {};
-  const QStringList spellings = script_path_spellings(*list);
-  for (const QString& path : spellings)
-    if (opens_for_reading(path)) return path;
-  return {};
 }
 
 script_encoding script_encoding_by_mark(const QByteArray& head) {
@@ -319,12 +267,8 @@ decoded_script decode_script(const QByteArray& bytes) {
   return {text, script_encoding::utf8};
 }
 
-script_text load_script_text(const QString& path) {
-  if (path.isEmpty()) return {};
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const std::optional<QByteArray> bytes = read_until_nul(file);
-  file.close();
+script_text load_script_text(const QStringList& spellings) {
+  const std::optional<QByteArray> bytes = read_first_that_opens(spellings);
   if (!bytes) return {};
   script_text script{decode_script(*bytes).text, {}};
   // Past these limits Qt aborts or corrupts memory; an empty box instead.

@@ -35,29 +35,19 @@ inline constexpr qint64 max_script_lines = qint64{1} << 24;
 // Lines up to this length cost nothing worth noting under any mode.
 inline constexpr qint64 long_line_units = 10000;
 
-// A path is at most a few KiB long (PATH_MAX, or 32767 UTF-16 units on Windows),
-// so the start of script.inp holds any name it can usefully give. Reading no
-// further keeps a script.inp that is /dev/zero or gigabytes long from filling
-// memory before the name is found.
-inline constexpr qint64 script_list_read_limit = qint64{1} << 20;
-
-// The names that the start of "script.inp", `list`, can be read to give, in the
-// order they are tried; the first that names a file that opens is used:
+// The names that "script.inp" in the working directory gives, in the order
+// they are tried; the first that names a file that opens is used. Read from
+// its first non-blank line (a lone CR ends a line too), bounded as
+// read_path_line bounds it:
 //   1. the first word;
-//   2. the first non-blank line, without the whitespace around it (a path with
-//      spaces);
+//   2. the line, without the whitespace around it (a path with spaces);
 //   3. the text between the line's first two double quotes ("Copy as path");
-//   4. each of these read as a file URL: file:///p, file:/p and
-//      file://localhost/p name /p, percent escapes decode as UTF-8, and on
-//      Windows file:///C:/p names C:/p and file://server/share/p a UNC path.
-// All of these come first as QTextStream reads the list by default (a BOM, or
-// else the locale's codec); then, when the bytes are UTF-8 that the locale's
-// codec read otherwise (the ANSI code page on Windows), all again as UTF-8.
-QStringList script_path_spellings(const QByteArray& list);
-
-// The file that "script.inp" in the working directory names (see
-// script_path_spellings). Empty when none of its names opens.
-QString script_target_path();
+//   4. each of these read as a file URL (file_url_path).
+// All of these come first as the line reads in the encoding its byte-order
+// mark names, or else in the locale's (the ANSI code page on Windows); then,
+// when the line's bytes are UTF-8 that the locale's codec read otherwise,
+// all again as UTF-8.
+QStringList script_path_spellings();
 
 // A file's text as the window shows it, and the numbers of its lines longer
 // than long_line_units, counted as the text box splits lines (at LF, CR,
@@ -94,9 +84,10 @@ struct decoded_script {
 // a file saved in the ANSI code page shows as Windows shows it.
 decoded_script decode_script(const QByteArray& bytes);
 
-// The text of the file at `path` up to its first NUL, read by decode_script.
-// Empty when the file does not open, or when the text would break the text
-// box: more than max_script_bytes bytes (or that many units and line breaks
-// together), a line longer than max_script_line_units, or more than
-// max_script_lines lines.
-script_text load_script_text(const QString& path);
+// The text, up to its first NUL, of the first of `spellings` that opens, read
+// by decode_script; each is opened once, and the file that opened is the one
+// read, so a pipe loses nothing. A name holding a NUL names no file. Empty
+// when none opens, or when the text would break the text box: more than
+// max_script_bytes bytes (or that many units and line breaks together), a line
+// longer than max_script_line_units, or more than max_script_lines lines.
+script_text load_script_text(const QStringList& spellings);

@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <QUrl>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -18,6 +19,11 @@
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#endif
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
 #endif
 
 #include "mainwindow.h"
@@ -81,6 +87,55 @@ public:
 
 private:
   QTextCodec* saved_;
+};
+
+// The opens of each entry of the working directory and its folders since it
+// was made, as the kernel reports them (Linux only: elsewhere none). A file
+// looked at by a first open and read by a second would lose a pipe's data.
+class open_counter {
+public:
+  open_counter() {
+#ifdef Q_OS_LINUX
+    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QDirIterator it(QStringLiteral("."), QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    for (QString dir = QStringLiteral("."); !dir.isEmpty(); dir = it.hasNext() ? it.next() : "")
+      // Closes are watched only so that two opens in a row are not merged
+      // into one event.
+      folders_[inotify_add_watch(fd_, QFile::encodeName(dir).constData(), IN_OPEN | IN_CLOSE)] =
+          dir.mid(2) + (dir == "." ? "" : "/");
+#endif
+  }
+  ~open_counter() {
+#ifdef Q_OS_LINUX
+    close(fd_);
+#endif
+  }
+  open_counter(const open_counter&) = delete;
+  open_counter& operator=(const open_counter&) = delete;
+  open_counter(open_counter&&) = delete;
+  open_counter& operator=(open_counter&&) = delete;
+
+  QMap<QString, int> opens() const {
+    QMap<QString, int> counts;
+#ifdef Q_OS_LINUX
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got = 0; (got = read(fd_, events, sizeof events)) > 0;) {
+      for (const char* at = events; at < events + got;) {
+        inotify_event event{};
+        std::memcpy(&event, at, sizeof event);
+        if (event.len > 0 && (event.mask & IN_OPEN) != 0)
+          ++counts[folders_.value(event.wd) + QFile::decodeName(at + sizeof event)];
+        at += sizeof event + event.len;
+      }
+    }
+#endif
+    return counts;
+  }
+
+private:
+  int fd_ = -1;
+  QMap<int, QString> folders_;
 };
 
 }  // namespace
@@ -159,6 +214,18 @@ void script_loading_test::spellings_data() {
   QTest::newRow("ANSI code page, not UTF-8") << QByteArray("d\xE9\n") << QByteArray("Windows-1252")
                                              << QStringList{QString::fromUtf16(u"dé")};
   QTest::newRow("blank") << QByteArray(" \r\n") << keep << QStringList{};
+  // Only the first non-blank line counts, however far down, and it must be
+  // no longer than a path line may be.
+  QTest::newRow("2 MB of blank lines first")
+      << QByteArray(2000000, '\n') + " \t\r\na.txt" << keep << QStringList{"a.txt"};
+  QTest::newRow("line too long for a path")
+      << QByteArray(70000, 'a') + "\nb.txt" << keep << QStringList{};
+  QTest::newRow("UTF-8 decided on the first line")
+      << QByteArray("d\xC3\xA9 x\nlater \xFF\n") << QByteArray("Windows-1252")
+      << QStringList{QString::fromUtf16(u"dÃ©"), QString::fromUtf16(u"dÃ© x"),
+                     QString::fromUtf16(u"dé"), QString::fromUtf16(u"dé x")};
+  QTest::newRow("escaped NUL names nothing")
+      << QByteArray("file:///d/a%00b.txt") << keep << QStringList{"file:///d/a%00b.txt"};
 }
 
 void script_loading_test::spellings() {
@@ -167,7 +234,8 @@ void script_loading_test::spellings() {
   QFETCH(QStringList, expected);
   std::optional<locale_codec> codec;
   if (!locale.isEmpty()) codec.emplace(locale.constData());
-  QCOMPARE(script_path_spellings(script), expected);
+  QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  QCOMPARE(script_path_spellings(), expected);
 }
 
 void script_loading_test::shows_data() {
@@ -213,6 +281,13 @@ void script_loading_test::shows_data() {
   QTest::newRow("quoted file URL, localhost, non-ASCII")
       << QByteArray("\"file://localhost@DIR@/donn%C3%A9es.txt\"")
       << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  QTest::newRow("relative file URL")
+      << QByteArray("file:sub/a%2Etxt\n") << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}}
+      << "nested";
+  // A NUL ends the name QFile opens: "a.txt" must not be shown for either.
+  QTest::newRow("file URL with an escaped NUL")
+      << QByteArray("file://@DIR@/a.txt%00.bak") << ab << "";
+  QTest::newRow("NUL in the name") << QByteArray("a.txt\0.bak\n", 11) << ab << "";
   QTest::newRow("file URL of another host")
       << QByteArray("file://elsewhere@DIR@/a.txt") << ab << "";
 #ifndef Q_OS_WIN
@@ -311,6 +386,7 @@ void script_loading_test::shows() {
   for (auto it = entries.cbegin(); it != entries.cend(); ++it)
     QVERIFY2(make_entry(it.key(), it.value()), qPrintable(it.key()));
   const entry_map before = snapshot();
+  const open_counter counter;
 
   {
     MainWindow window;
@@ -321,6 +397,13 @@ void script_loading_test::shows() {
     // Nothing but the load itself is on the undo stack.
     QCOMPARE(edit->document()->isUndoAvailable(), !expected.isEmpty());
   }
+  const QMap<QString, int> opens = counter.opens();
+#ifdef Q_OS_LINUX
+  QCOMPARE(opens.value(QStringLiteral("script.inp")), script.isNull() ? 0 : 1);
+#endif
+  for (auto it = opens.cbegin(); it != opens.cend(); ++it)
+    QVERIFY2(it.value() == 1,
+             qPrintable(it.key() + " opened " + QString::number(it.value()) + " times"));
 
   QCOMPARE(snapshot(), before);
 }
@@ -341,6 +424,12 @@ void script_loading_test::shows_under_ansi_code_page_data() {
       << western << utf8_name
       << entry_map{{name, "accent"}, {QString::fromUtf16(u"donnÃ©es.txt"), "code page"}}
       << "code page";
+  // Whether the name is UTF-8 is decided on its line alone.
+  QTest::newRow("UTF-8 name, then 600,000 é")
+      << western << utf8_name + QByteArray("\xC3\xA9").repeated(600000)
+      << entry_map{{name, "accent"}} << "accent";
+  QTest::newRow("UTF-8 name, then a stray byte") << western << utf8_name + "x\xFF\n"
+                                                 << entry_map{{name, "accent"}} << "accent";
   QTest::newRow("code page name") << western
                                   << QByteArray(
                                          "donn\xE9"
