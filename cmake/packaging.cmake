@@ -103,14 +103,22 @@ else()
   install(FILES "${tools_changelog}" DESTINATION "${tools_doc_dir}")
   install(FILES ${tools_gzipped} DESTINATION share/man/man1)
 
+  if(TOOLS_STATIC_RUNTIME)
+    # The archives the console programs have linked in (tools_console_program),
+    # whose source packages the .deb names in Built-Using.
+    set(CPACK_TOOLS_STATIC_ARCHIVES libc.a libstdc++.a libgcc.a libgcc_eh.a)
+    set(CPACK_TOOLS_CXX_COMPILER "${CMAKE_CXX_COMPILER}")
+    set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/debian/built_using.cmake")
+  endif()
+
   # The package workflow checks its result the way Debian checks packages;
   # the dependency script installs lintian for CI.
+  set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/check_deb.cmake")
   find_program(TOOLS_LINTIAN lintian)
   if(TOOLS_LINTIAN)
     set(CPACK_TOOLS_LINTIAN "${TOOLS_LINTIAN}")
-    set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/lint_deb.cmake")
   else()
-    message(STATUS "lintian not found: the .deb will not be checked")
+    message(STATUS "lintian not found: the .deb will not be checked by it")
   endif()
 endif()
 
