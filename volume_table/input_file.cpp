@@ -50,17 +50,6 @@ std::FILE* open_input(const std::string& path) {
 #endif
 }
 
-bool is_readable_file(const std::string& path) {
-  std::FILE* file = open_input(path);
-  if (file == nullptr) {
-    return false;
-  }
-  (void)std::getc(file);
-  const bool readable = std::ferror(file) == 0;
-  close_input(file);
-  return readable;
-}
-
 bool seek_to(std::FILE* file, std::uint64_t offset) {
 #ifdef _WIN32
   return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;

@@ -10,11 +10,6 @@
 // reads them, and then, when they are UTF-8 and not plain ASCII, as UTF-8.
 std::FILE* open_input(const std::string& path);
 
-// Whether `path` opens for reading and its first byte can be read: a
-// directory opens on Linux but does not read, and on Windows does not open,
-// so both systems count it as no file.
-bool is_readable_file(const std::string& path);
-
 // fseek with a 64-bit offset from the start of the file; std::fseek takes a
 // long, which is 32 bits on Windows.
 bool seek_to(std::FILE* file, std::uint64_t offset);

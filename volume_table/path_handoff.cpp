@@ -1,6 +1,5 @@
 #include "path_handoff.h"
 
-#include "input_file.h"
 #include "path_forms.h"
 
 #include <algorithm>
@@ -135,17 +134,4 @@ std::vector<std::string> path_spellings(const std::string& path_line, const std:
 
 std::vector<std::string> path_spellings(const std::string& path_line, path_system system) {
   return path_spellings(path_line, path_line, system);
-}
-
-std::string first_readable(const std::vector<std::string>& spellings) {
-  // A single spelling is opened by its reader anyway; probing it first
-  // would only open it twice.
-  if (spellings.size() > 1) {
-    for (const auto& path : spellings) {
-      if (is_readable_file(path)) {
-        return path;
-      }
-    }
-  }
-  return spellings.front();
 }

@@ -20,7 +20,7 @@ std::string do_replace(const std::string& text, const std::string& pattern,
 std::string clean_path(const std::string& path_line);
 
 // The spellings of the path line to try, in order, with no spelling twice;
-// the first readable one names the result file. `path_line` is the line as
+// find_word reads the first that opens. `path_line` is the line as
 // read as bytes, `path_text` the same line read as text (path_line). In
 // order:
 //  1. clean_path(path_line): a readable file of this name is always the one
@@ -43,7 +43,3 @@ std::vector<std::string> path_spellings(const std::string& path_line, const std:
 // The spellings of a line without a byte-order mark.
 std::vector<std::string> path_spellings(const std::string& path_line,
                                         path_system system = native_path_system);
-
-// The first spelling that opens as a readable file, or the first spelling
-// when none does.
-std::string first_readable(const std::vector<std::string>& spellings);

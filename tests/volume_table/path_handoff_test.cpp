@@ -1,8 +1,12 @@
 #include "path_handoff.h"
+#include "find_word.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <string>
@@ -198,27 +202,45 @@ TEST(PathSpellings, CleanedFirstThenRescuesInTheirOrder) {
       (std::vector<std::string>{"\xEF\xBB\xBF\"ab.dat\"", "\"ab.dat\"", "\"a b.dat\"", "a b.dat"}));
 }
 
-class PathLine : public testing::Test {
-protected:
-  // CTest runs the cases of this file side by side: each gets its own file.
-  const std::string file_name =
-      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".tmp";
-  const char* name = file_name.c_str();
-  void write(const std::string& content) {
-    std::FILE* file = std::fopen(name, "wb");
-    std::fwrite(content.data(), 1, content.size(), file);
-    std::fclose(file);
-  }
-  void TearDown() override { std::remove(name); }
+std::string read_file(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<none>";
+}
+
+struct open_case {
+  std::vector<std::string> spellings;
+  bool scanned;  // or else the message printed, and the earlier output left alone
 };
 
-TEST_F(PathLine, FirstReadableSpellingWins) {
-  write("x");
-  EXPECT_EQ(first_readable({"missing.tmp", name}), name);
-  EXPECT_EQ(first_readable({"missing.tmp", "missing too.tmp"}), "missing.tmp");
-  // The C library would open the part before a NUL byte.
-  const std::string with_nul = std::string(name) + '\0' + "x";
-  EXPECT_EQ(first_readable({with_nul, "missing.tmp"}), with_nul);
+// find_word scans the first spelling that opens and reads, and prints its
+// message only when none does. It writes "sumtallyres.tmp" in the working
+// directory, where no other test of this program does.
+TEST(SpellingOrder, FirstThatOpensAndReadsIsScanned) {
+  const std::string result = "SpellingOrder.dat";
+  const std::string folder = "SpellingOrder.dir";
+  std::ofstream(result, std::ios::binary) << "title\n  " << volume_header << "\n 1 10\n";
+  std::filesystem::create_directory(folder);
+  // The C library would open the part before the NUL: the result file.
+  const std::string with_nul = result + '\0' + "x";
+  const std::vector<open_case> cases = {
+      {{"missing.tmp", result}, true},
+      {{folder, result}, true},  // a folder opens on Linux, but does not read
+      {{"missing.tmp", folder}, false},
+      {{with_nul, "missing.tmp"}, false},
+      {{with_nul, result}, true},
+  };
+  for (const auto& [spellings, scanned] : cases) {
+    std::ofstream("sumtallyres.tmp", std::ios::binary) << "earlier\n";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(find_word(spellings, std::string(volume_header)), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              scanned ? "" : "sumtally could not be opened\n");
+    EXPECT_EQ(read_file("sumtallyres.tmp"),
+              scanned ? "   " + std::string(volume_header) + "\n1 10\n" : "earlier\n");
+  }
+  std::remove("sumtallyres.tmp");
+  std::remove(result.c_str());
+  std::filesystem::remove(folder);
 }
 
 }  // namespace
