@@ -3,7 +3,6 @@
 #include "path_forms.h"
 
 #include <algorithm>
-#include <cctype>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -30,41 +29,6 @@ std::string trim(const std::string& text, const char* blanks) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-bool is_drive_path(const std::string& path, std::size_t at = 0) {
-  return path.size() >= at + 3 && std::isalpha(static_cast<unsigned char>(path[at])) != 0 &&
-         path[at + 1] == ':' && (path[at + 2] == '/' || path[at + 2] == '\\');
-}
-
-bool is_slash(char c) {
-  return c == '/' || c == '\\';
-}
-
-// Windows counts a path's length in UTF-16 units: one per UTF-8 sequence,
-// two for one of four bytes.
-std::size_t utf16_length(const std::string& path) {
-  std::size_t length = 0;
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    length += (byte & 0xC0U) == 0x80U ? 0 : byte >= 0xF0U ? 2 : 1;
-  }
-  return length;
-}
-
-// The "\\?\" form of an absolute Windows path, which Windows takes as it is,
-// past MAX_PATH; empty for a path that is not absolute or has the form
-// already.
-std::string long_path_form(const std::string& path) {
-  std::string form;
-  if (is_drive_path(path)) {
-    form = R"(\\?\)" + path;
-  } else if (path.size() > 2 && is_slash(path[0]) && is_slash(path[1]) && path[2] != '?' &&
-             path[2] != '.') {
-    form = R"(\\?\UNC\)" + path.substr(2);
-  }
-  std::replace(form.begin(), form.end(), '/', '\\');
-  return form;
-}
-
 void add_spelling(std::vector<std::string>& spellings, const std::string& path,
                   path_system system) {
   // Only the first spelling may be empty: an empty path names no file.
@@ -79,9 +43,6 @@ void add_spelling(std::vector<std::string>& spellings, const std::string& path,
   // A file URL for a drive-letter path leaves "/C:/..." after the cleaning;
   // the drive path is what the caller meant.
   add_spelling(spellings, drive_path_after_slash(path), system);
-  if (utf16_length(path) >= 260) {
-    add_spelling(spellings, long_path_form(path), system);
-  }
 }
 
 // Spellings 3 and 4 of path_spellings for `text`, trimmed of blanks.

@@ -33,10 +33,9 @@ std::string clean_path(const std::string& path_line);
 //  4. path_text as a file URL (file_url_path).
 //  5. When path_text is in double quotes, the text between them, through 3
 //     and 4 again.
-// On Windows each spelling "/C:/..." is followed by "C:/...", and each
-// absolute spelling of 260 UTF-16 units or more by its "\\?\" form, which
-// lifts the MAX_PATH limit. How a spelling's bytes become a Windows name is
-// for open_input to decide.
+// On Windows each spelling "/C:/..." is followed by "C:/...". How a
+// spelling's bytes become a Windows name, and one past MAX_PATH its long
+// form, is for open_input to decide.
 std::vector<std::string> path_spellings(const std::string& path_line, const std::string& path_text,
                                         path_system system = native_path_system);
 
