@@ -10,11 +10,6 @@
 // The hand-off file through which the caller names its result file.
 inline constexpr const char* path_handoff_name = "sumtalpart.tmp";
 
-// Every match of the ECMAScript regular expression `pattern` in `text`
-// replaced by the ECMAScript format string `replacement`.
-std::string do_replace(const std::string& text, const std::string& pattern,
-                       const std::string& replacement);
-
 // The path line with every space, newline, carriage return and "file://"
 // removed, in that order.
 std::string clean_path(const std::string& path_line);
