@@ -104,6 +104,31 @@ e2e_case(volume_table.name_with_percent_wins PROGRAM volume_table
   GIVEN sumtalpart.tmp "file://@DIR@/x%41.dat\n" GIVEN x%41.dat "${R}" GIVEN xA.dat "${OTHER}"
   EXPECT sumtallyres.tmp "${T}")
 
+# A result file that is a FIFO, through each spelling, and a hand-off file
+# that is one: each name is opened once and the file that opened is read. A
+# look at whether it opens would take the writer's data, and a second open
+# would wait for a writer that is gone.
+e2e_case(volume_table.fifo_plain PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "out.dat\n" FIFO out.dat "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_with_a_real_space PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "a b.dat\n" FIFO "a b.dat" "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_quoted PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "\"@DIR@/a b.dat\"\n" FIFO "a b.dat" "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_local_host_url PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "file://localhost@DIR@/out.dat\n" FIFO out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_after_utf8_mark PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "${BOM8}out.dat\n" FIFO out.dat "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_after_utf16_mark PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "${DATA_UTF16LE}" FIFO "データ" "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.handoff_fifo_after_utf8_mark PROGRAM volume_table LINUX_ONLY
+  FIFO sumtalpart.tmp "${BOM8}\r\n out.dat\n" GIVEN out.dat "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.handoff_and_result_fifos_after_utf16_mark PROGRAM volume_table LINUX_ONLY
+  FIFO sumtalpart.tmp "${DATA_UTF16BE}" FIFO "データ" "${R}" EXPECT sumtallyres.tmp "${T}")
+# A folder opens on Linux, but does not read: the next spelling is read.
+e2e_case(volume_table.folder_then_the_next_spelling PROGRAM volume_table
+  GIVEN sumtalpart.tmp "a b.dat\n" MKDIR ab.dat GIVEN "a b.dat" "${R}" EXPECT sumtallyres.tmp "${T}")
+
 # A UTF-8 name: on Linux the bytes themselves, on Windows read as UTF-8
 # once the ANSI code page names no file.
 e2e_case(volume_table.utf8_name PROGRAM volume_table
