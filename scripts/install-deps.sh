@@ -22,8 +22,9 @@ test_packages=(
   googletest libgtest-dev libgmock-dev
   # the viewer's tests in a real X server
   xvfb xauth x11-utils libx11-dev
-  # Windows cross build, tested under Wine
-  g++-mingw-w64-x86-64-posix wine wine64
+  # Windows cross build, tested under Wine, also in a Japanese locale
+  # (scripts/test-windows.sh generates it)
+  g++-mingw-w64-x86-64-posix wine wine64 locales
   # 32-bit x86 build of the line count
   gcc-multilib g++-multilib
   # the static Qt for Windows, from Debian's source package (dpkg-dev below unpacks it)
