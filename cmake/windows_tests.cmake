@@ -35,7 +35,7 @@ set_tests_properties(static_runtime.check_rejects_a_dynamic_build PROPERTIES
 # Wine gives each program the ANSI code page of its own Unix locale, which
 # cmake/wine_env.sh takes from TOOLS_WINE_LANG: tests run with this
 # environment see code page 932, as on a Japanese Windows, while the Wine
-# session and every other test keep 1252. scripts/test-windows.sh generates
+# session and every other test keep 1252. scripts/install-deps.sh generates
 # the locale.
 set(tools_cp932_environment "TOOLS_WINE_LANG=ja_JP.UTF-8")
 

@@ -17,7 +17,7 @@ prefix=$1
 shift
 lang=${TOOLS_WINE_LANG:-C.UTF-8}
 if [ "$lang" != C.UTF-8 ] && [ "$(LC_ALL=$lang locale charmap 2>/dev/null)" != UTF-8 ]; then
-  echo "wine_env.sh: there is no locale $lang: scripts/test-windows.sh makes it" >&2
+  echo "wine_env.sh: there is no locale $lang: scripts/install-deps.sh makes it" >&2
   exit 1
 fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all LANG="$lang"

@@ -12,22 +12,6 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build-windows-qt.sh
 
-# Wine gives each program the ANSI code page of its locale: the tests under
-# code page 932 run in ja_JP.UTF-8, which Debian makes only when asked.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-  make_locale="grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
-    echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen; locale-gen --keep-existing"
-  if [ "$(id -u)" -eq 0 ]; then
-    sh -c "$make_locale"
-  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-    sudo sh -c "$make_locale"
-  else
-    echo "The locale ja_JP.UTF-8 is missing. Make it as root, then run this again:" >&2
-    echo "  sudo sh -c \"$make_locale\"" >&2
-    exit 1
-  fi
-fi
-
 prefix=$PWD/build/windows/wineprefix
 # An interrupted run would leave its Wine server and X server behind; only
 # this build's are touched.
