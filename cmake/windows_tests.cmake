@@ -33,6 +33,13 @@ set_tests_properties(static_runtime.check_rejects_a_dynamic_build PROPERTIES
   LABELS static_runtime
   PASS_REGULAR_EXPRESSION "not a Windows system DLL: libstdc\\+\\+-6\\.dll\n")
 
+# Wine gives each program the ANSI code page of its own Unix locale, which
+# cmake/wine_env.sh takes from TOOLS_WINE_LANG: tests run with this
+# environment see code page 932, as on a Japanese Windows, while the Wine
+# session and every other test keep 1252. scripts/install-deps.sh generates
+# the locale.
+set(tools_cp932_environment "TOOLS_WINE_LANG=ja_JP.UTF-8")
+
 # One Wine session around the whole CTest run, started before CTest lists
 # the unit tests' cases (which already runs them under Wine) and stopped
 # after the last test. A fixture test could not do this: the listing comes

@@ -7,6 +7,7 @@
 #            [ABSENT <file>]...               file that must not exist afterwards
 #            [STDOUT <text>] [STDERR <regex>] [STATUS <code>]
 #            [LINUX_ONLY] [WINDOWS_ONLY]
+#            [CODE_PAGE 1252|932|any]         the ANSI code page it runs under under Wine
 #            and, with LINUX_ONLY only:
 #            [SPARSE <file> <bytes>]...       <file> made <bytes> long, a hole after its content
 #            [CHMOD <path> <octal>]...        mode set once the files are made; "." is the directory
@@ -20,6 +21,11 @@
 # "@DIR@" stands for the case's working directory, "@WINDIR@" for the same
 # with backslashes, for Windows spellings. STDOUT and STDERR default to
 # empty, STATUS to 0.
+#
+# Under Wine the tables run under code page 1252, as on a Western Windows,
+# and the path cases again under 932, as on a Japanese one (CMakeLists.txt):
+# CODE_PAGE names the runs a case belongs to, 1252 when not given. A case
+# for 932 alone is one for Windows only.
 #
 # The LINUX_ONLY words are served by e2e_launch (fault_words.cmake). SPARSE
 # and then CHMOD apply after GIVEN, MKDIR and SYMLINK; a SPARSE file is
@@ -52,6 +58,7 @@ set(case_stdout "")
 set(case_stderr "^$")
 set(case_status 0)
 set(case_platform "any")
+set(case_code_page 1252)
 set(case_sparse_names "")
 set(case_chmod_paths "")
 set(case_as_nobody FALSE)
@@ -102,6 +109,12 @@ while(_i LESS_EQUAL _last)
       set(case_stderr "${_value}")
     else()
       set(case_status "${_value}")
+    endif()
+  elseif(_word STREQUAL "CODE_PAGE")
+    set(case_code_page "${ARGV${_i}}")
+    math(EXPR _i "${_i} + 1")
+    if(NOT case_code_page MATCHES "^(1252|932|any)$")
+      message(FATAL_ERROR "e2e case ${case_name}: CODE_PAGE '${case_code_page}' is not 1252, 932 or any")
     endif()
   elseif(_word STREQUAL "AS_NOBODY")
     set(case_as_nobody TRUE)
