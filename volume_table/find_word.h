@@ -1,6 +1,6 @@
 #pragma once
 
-#include "block_reader.h"
+#include "table_copy.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -40,20 +40,3 @@ int find_word(std::string path, std::string header, const scan_options& options 
 // message printed.
 int find_word(const std::vector<std::string>& spellings, const std::string& header,
               const scan_options& options = {});
-
-// Writes to a table output and remembers the first failure.
-class table_writer {
-public:
-  explicit table_writer(std::FILE* file) : file_(file) {}
-  void put(std::string_view bytes);
-  [[nodiscard]] bool ok() const { return error_ == 0; }
-  [[nodiscard]] int error() const { return error_; }
-
-private:
-  std::FILE* file_;
-  int error_ = 0;
-};
-
-// The scan itself: the tables of a started reader written to `out`. Stops at
-// the end of the input, at a read error, or at the first failed write.
-void copy_tables(block_reader& in, table_writer& out, std::string_view header);
