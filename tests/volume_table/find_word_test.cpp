@@ -86,9 +86,11 @@ std::string scan(const std::string& input, std::size_t block_size = 128 * 1024,
 }
 
 #ifndef _WIN32
+// What a pipe takes before a reader must drain it (64 KiB on Linux).
+constexpr std::size_t pipe_room = 60000;
+
 // A pipe that holds `input`, all of it written and the writing end closed:
-// the input must fit the pipe's buffer (64 KiB on Linux), as nothing reads
-// while it is written.
+// the input must fit in `pipe_room`, as nothing reads while it is written.
 std::FILE* piped(const std::string& input) {
   int fds[2];
   EXPECT_EQ(pipe(fds), 0);
@@ -163,6 +165,9 @@ const std::vector<golden_case> golden_cases = {
          "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n",
      "   " + hdr + "\n# 1\n#2\n   " + hdr +
          "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n"},
+    // Longer than the writer's buffer, which such a row passes by.
+    {"a row of 70000 bytes", "t\n" + hdr + "\n" + std::string(70000, 'r') + "\n",
+     "   " + hdr + "\n" + std::string(70000, 'r') + "\n"},
     {"a header restarting the table in its last row, tables back to back",
      "t\n" + hdr + "\n1\n2\n3\n4\n5\n" + hdr + "\n1\n2\n3\n4\n5\n6\n" + hdr + "\n1\n",
      "   " + hdr + "\n1\n2\n3\n4\n5\n   " + hdr + "\n1\n2\n3\n4\n5\n6\n   " + hdr + "\n1\n"},
@@ -183,9 +188,11 @@ TEST_P(GoldenTables, MatchAtEveryBlockSize) {
           << "block " << block << ", retain " << retain;
     }
 #ifndef _WIN32
-    std::FILE* in = piped(c.input);
-    EXPECT_EQ(scan_file(in, block, 0), c.tables) << "block " << block << ", through a pipe";
-    std::fclose(in);
+    if (c.input.size() <= pipe_room) {
+      std::FILE* in = piped(c.input);
+      EXPECT_EQ(scan_file(in, block, 0), c.tables) << "block " << block << ", through a pipe";
+      std::fclose(in);
+    }
 #endif
   }
 }
