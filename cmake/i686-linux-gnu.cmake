@@ -10,8 +10,8 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER gcc)
 set(CMAKE_CXX_COMPILER g++)
 # With SSE2, as every x86 processor of this century has it and as other
-# i686 compilers assume it: the vector paths of the count and the table scan
-# are then the ones built (Debian's -m32 alone means a plain i686 without it).
+# i686 compilers assume it: the count's vector path is then the one built
+# (Debian's -m32 alone means a plain i686 without it).
 set(CMAKE_C_FLAGS_INIT "-m32 -msse2")
 set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2")
 set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)

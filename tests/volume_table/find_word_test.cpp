@@ -131,9 +131,8 @@ const std::vector<golden_case> golden_cases = {
     {"a near-miss header is not a header", "t\n#  num    reg    volume\n1\n", ""},
     {"two tables far apart", "t\n" + hdr + "\n1\n2\n3\n4\n5\n6\n7\n8\n" + hdr + "\n9\n",
      "   " + hdr + "\n1\n2\n3\n4\n5\n6\n   " + hdr + "\n9\n"},
-    // Rows are found 64 bytes at a time, whitespace by a range compare:
-    // these rows are long enough for that, and begin with the bytes on
-    // either side of the range, high bytes among them.
+    // Rows led by every classic whitespace byte and by the bytes just
+    // outside that set, high bytes among them.
     {"rows led by all classic whitespace and the bytes beside it",
      "t\n" + hdr +
          "\n \t\v\f\r\t\v\f\r    \x08"
@@ -165,9 +164,13 @@ const std::vector<golden_case> golden_cases = {
          "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n",
      "   " + hdr + "\n# 1\n#2\n   " + hdr +
          "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n"},
-    // Longer than the writer's buffer, which such a row passes by.
+    // Rows longer than the writer's buffer: one that fills it once, one
+    // that fills it twice.
     {"a row of 70000 bytes", "t\n" + hdr + "\n" + std::string(70000, 'r') + "\n",
      "   " + hdr + "\n" + std::string(70000, 'r') + "\n"},
+    {"a row of 140000 bytes between short ones",
+     "t\n" + hdr + "\n1\n" + std::string(140000, 'r') + "\n2\n",
+     "   " + hdr + "\n1\n" + std::string(140000, 'r') + "\n2\n"},
     {"a header restarting the table in its last row, tables back to back",
      "t\n" + hdr + "\n1\n2\n3\n4\n5\n" + hdr + "\n1\n2\n3\n4\n5\n6\n" + hdr + "\n1\n",
      "   " + hdr + "\n1\n2\n3\n4\n5\n   " + hdr + "\n1\n2\n3\n4\n5\n6\n   " + hdr + "\n1\n"},
