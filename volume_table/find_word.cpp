@@ -9,6 +9,10 @@
 #include <cstring>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The examined lines after a header line that belong to its table.
@@ -60,6 +64,40 @@ std::size_t find_non_blank(std::string_view bytes) {
   return i == bytes.size() ? not_found : i;
 }
 
+// Where `text` first lies wholly in `bytes`, or `not_found`. memchr skips to
+// the text's first byte; with SSE2 (every x86-64 has it, and our i686 build
+// asks for it) the 512 starts from there are then tested 32 at a time by the
+// text's first and last bytes together. In a file with a "#" on every line,
+// a memchr and a compare for each "#" made the whole scan a third slower.
+std::size_t find_text(std::string_view bytes, std::string_view text) {
+  const std::size_t n = text.size();
+  std::size_t at = 0;
+#ifdef __SSE2__
+  const __m128i first = _mm_set1_epi8(text.front());
+  const __m128i last = _mm_set1_epi8(text.back());
+  // Bit i: the first and last bytes match for the start at + k + i.
+  const auto starts = [&](std::size_t k) {
+    const char* const p = bytes.data() + at + k;
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), first),
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1)), last))));
+  };
+  while ((at = bytes.find(text.front(), at)) != not_found && bytes.size() - at >= n + 31) {
+    for (const std::size_t stop = at + 512; at < stop && bytes.size() - at >= n + 31; at += 32) {
+      for (std::uint32_t mask = starts(0) | starts(16) << 16U; mask != 0; mask &= mask - 1) {
+        const std::size_t start = at + static_cast<std::size_t>(__builtin_ctz(mask));
+        if (bytes.compare(start, n, text) == 0) {
+          return start;
+        }
+      }
+    }
+  }
+  at = std::min(at, bytes.size());
+#endif
+  const std::size_t hit = bytes.substr(at).find(text);
+  return hit == not_found ? not_found : at + hit;
+}
+
 // The offset of the last newline in `bytes`, or `not_found`. Eight bytes at
 // a time: a line that runs on for blocks is searched end to end here, which
 // a byte loop made most of the time of a long line.
@@ -87,7 +125,7 @@ scan_result find_header_line(block_reader& in, std::string_view header, std::uin
   std::uint64_t line_start = from;
   for (;;) {
     const std::string_view bytes = in.view(from, in.end());
-    const std::size_t hit = bytes.find(header);
+    const std::size_t hit = find_text(bytes, header);
     const std::size_t newline = find_last_newline(bytes.substr(0, hit));
     if (newline != not_found) {
       line_start = std::max(line_start, from + newline + 1);
@@ -181,7 +219,7 @@ void copy_tables(block_reader& in, table_writer& out, std::string_view header) {
                         header.size() - 1, [&](std::string_view bytes) {
                           const std::size_t newline = bytes.find('\n');
                           is_header =
-                              is_header || bytes.substr(0, newline).find(header) != not_found;
+                              is_header || find_text(bytes.substr(0, newline), header) != not_found;
                           return newline;
                         });
     if (!write_line(in, out, line_start.offset, line_end.offset, is_header)) {
