@@ -164,6 +164,10 @@ const std::vector<golden_case> golden_cases = {
          "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n",
      "   " + hdr + "\n# 1\n#2\n   " + hdr +
          "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n"},
+    {"first and last bytes of the header in place, one between them off",
+     "t\n#  num    rEg     volume" + std::string(64, ' ') + "\n1\n" + hdr + std::string(64, 'z') +
+         "\n",
+     "   " + hdr + std::string(64, 'z') + "\n"},
     // Rows longer than the writer's buffer: one that fills it once, one
     // that fills it twice.
     {"a row of 70000 bytes", "t\n" + hdr + "\n" + std::string(70000, 'r') + "\n",
