@@ -4,13 +4,16 @@
 //
 //   make_inputs result  <path> <size>  a result file: numeric sections and a
 //                                      volume table every few thousand lines
+//   make_inputs tables  <path> <size>  a result file of volume tables only:
+//                                      every eighth line a header, most of
+//                                      the file copied out
 //   make_inputs text    <path> <size>  lines of very different lengths, the
 //                                      last one without a newline
 //   make_inputs oneline <path> <size>  any bytes but a newline
 //
 // <size> is in bytes, with an optional K, M or G suffix (powers of 1024).
-// "text" and "oneline" write exactly <size> bytes; "result" stops at the
-// first table end at or past it.
+// "text" and "oneline" write exactly <size> bytes; "result" and "tables"
+// stop at the first table end at or past it.
 #include "console_io.h"
 
 #include <algorithm>
@@ -152,6 +155,29 @@ void write_result(output& out, std::uint64_t size, rng& r) {
   }
 }
 
+// Tables of six rows, one title line between them: the copy's own cost
+// shows, not the search's. The rows' few leading blanks go, as those of
+// real tables do.
+void write_tables(output& out, std::uint64_t size, rng& r) {
+  out.put(" Synthetic result file of volume tables\n");
+  while (out.written() < size) {
+    out.put(" [ Volumes ]\n");
+    out.put_spaces(r.between(0, 8));
+    out.put(volume_header);
+    out.put('\n');
+    for (std::size_t row = 1; row <= 6; ++row) {
+      out.put_spaces(r.between(1, 2));
+      put_right(out, row, 5);
+      put_right(out, r.between(1, 9999), 8);
+      out.put_spaces(3);
+      put_number(out, r);
+      out.put_spaces(3);
+      put_number(out, r);
+      out.put('\n');
+    }
+  }
+}
+
 // Mostly short lines, some long, now and then empty or ended by CR LF, and
 // rarely one longer than any read block; the last one is cut to end exactly
 // at `size`, without a newline.
@@ -212,14 +238,18 @@ bool parse_size(const char* text, std::uint64_t& size) {
 int main(int argc, char** argv) {
   std::uint64_t size = 0;
   const std::string_view kind = argc == 4 ? argv[1] : "";
-  if ((kind != "result" && kind != "text" && kind != "oneline") || !parse_size(argv[3], size)) {
-    (void)std::fputs("usage: make_inputs result|text|oneline <path> <size>[K|M|G]\n", stderr);
+  if ((kind != "result" && kind != "tables" && kind != "text" && kind != "oneline") ||
+      !parse_size(argv[3], size)) {
+    (void)std::fputs("usage: make_inputs result|tables|text|oneline <path> <size>[K|M|G]\n",
+                     stderr);
     return 2;
   }
   output out(argv[2]);
   rng r;
   if (kind == "result") {
     write_result(out, size, r);
+  } else if (kind == "tables") {
+    write_tables(out, size, r);
   } else if (kind == "text") {
     write_text(out, size, r);
   } else {

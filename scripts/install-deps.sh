@@ -25,7 +25,7 @@ test_packages=(
   # Windows cross build, tested under Wine, also in a Japanese locale
   # (generated below)
   g++-mingw-w64-x86-64-posix wine wine64 locales
-  # 32-bit x86 build of the line count
+  # 32-bit x86 build of the console programs
   gcc-multilib g++-multilib
   # the static Qt for Windows, from Debian's source package (dpkg-dev below unpacks it)
   perl xz-utils

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: unit and end-to-end tests in a debug
 # build, the same under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# line count and its unit tests in a 32-bit x86 build, the .deb and its lintian
-# check, the same again for Windows under Wine, a minute of fuzzing per fuzz
-# target, and the style checks.
+# line count, the table scan and their unit tests in a 32-bit x86 build, the
+# .deb and its lintian check, the same again for Windows under Wine, a minute
+# of fuzzing per fuzz target, and the style checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

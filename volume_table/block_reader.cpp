@@ -66,34 +66,26 @@ bool block_reader::advance(std::uint64_t keep) {
   return true;
 }
 
-bool block_reader::copy_range(std::uint64_t from, std::uint64_t to,
+bool block_reader::read_again(std::uint64_t from, std::uint64_t to,
                               const std::function<void(std::string_view)>& sink) {
-  if (from < begin_) {
-    const std::uint64_t stop = std::min(to, begin_);
-    if (!scratch_) {
-      scratch_.reset(new char[scratch_size_]);
-    }
-    int error = error_of([&] { return seek_to(file_, from); });
-    while (error == 0 && from < stop) {
-      const auto want =
-          static_cast<std::size_t>(std::min<std::uint64_t>(scratch_size_, stop - from));
-      error = error_of([&] { return std::fread(scratch_.get(), 1, want, file_) == want; });
-      if (error == 0) {
-        sink({scratch_.get(), want});
-        from += want;
-      }
-    }
+  if (!scratch_) {
+    scratch_.reset(new char[scratch_size_]);
+  }
+  int error = error_of([&] { return seek_to(file_, from); });
+  while (error == 0 && from < to) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(scratch_size_, to - from));
+    error = error_of([&] { return std::fread(scratch_.get(), 1, want, file_) == want; });
     if (error == 0) {
-      // Reading goes on where it was.
-      error = error_of([&] { return seek_to(file_, end()); });
-    }
-    if (error != 0) {
-      error_ = error;
-      return false;
+      sink({scratch_.get(), want});
+      from += want;
     }
   }
-  if (from < to) {
-    sink(view(from, to));
+  if (error == 0) {
+    // Reading goes on where it was.
+    error = error_of([&] { return seek_to(file_, end()); });
   }
-  return true;
+  if (error != 0) {
+    error_ = error;
+  }
+  return error == 0;
 }

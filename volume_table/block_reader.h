@@ -2,6 +2,7 @@
 
 #include "console_io.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,9 +12,10 @@
 
 // Reads a file in large blocks and keeps a window of it in memory, addressed
 // by offsets from the start of the file. A scanner that has to look back at
-// a line that began in an earlier block asks to keep that line; how much is
-// kept is bounded, and what had to be dropped is read again from the file
-// when it is needed, so memory does not grow with the length of a line.
+// a line that began in an earlier block asks to keep that line. From a file
+// that can seek, how much is kept is bounded and what had to be dropped is
+// read again when it is needed, so memory does not grow with the length of a
+// line; a pipe cannot be read again, so from one the whole line is kept.
 class block_reader {
 public:
   // `retain_limit` bounds what advance() keeps, unless the file cannot seek:
@@ -41,13 +43,30 @@ public:
   // Hands bytes [from, to) to `sink` in order, in one or more pieces; `to`
   // must not lie past end(). Bytes no longer in memory are read again from
   // the file. False if that reading failed.
-  bool copy_range(std::uint64_t from, std::uint64_t to,
-                  const std::function<void(std::string_view)>& sink);
+  template <typename Sink>
+  bool copy_range(std::uint64_t from, std::uint64_t to, Sink&& sink) {
+    if (from < begin_) {
+      // By reference: a sink that keeps state goes on from these pieces.
+      if (!read_again(from, std::min(to, begin_), std::ref(sink))) {
+        return false;
+      }
+      from = begin_;
+    }
+    if (from < to) {
+      sink(view(from, to));
+    }
+    return true;
+  }
 
   // 0, or the reason a read failed: the data then ended early.
   [[nodiscard]] int error() const { return error_; }
 
 private:
+  // Reads [from, to), which lies before begin(), from the file again for
+  // copy_range. Rare: the sink's call may cost a little.
+  bool read_again(std::uint64_t from, std::uint64_t to,
+                  const std::function<void(std::string_view)>& sink);
+
   std::FILE* file_;
   std::size_t block_size_;
   std::size_t retain_limit_;

@@ -1,5 +1,6 @@
 #include "find_word.h"
 
+#include "byte_search.h"
 #include "input_file.h"
 
 #include "console_io.h"
@@ -18,26 +19,29 @@ constexpr const char* program = "volume_table";
 
 constexpr std::size_t not_found = std::string_view::npos;
 
+// Where a search through the input ended: at what it looked for, or, with
+// `found` false, at the end of what could be read.
+struct scan_result {
+  std::uint64_t offset;
+  bool found;
+};
+
 // Hands `look` the bytes of the input from `from` on, a block at a time,
-// until it finds what it looks for: `look(bytes, offset)`, given bytes that
-// begin at file offset `offset`, returns the index of what it found in them
-// or `not_found`. The last `overlap` bytes of each block are handed again
-// with the next, for a text that may run past a block end. The reader keeps
-// the bytes from `keep` on as it moves on; `look` may move `keep`. Returns
-// the offset found, or `in.end()` with `found` false at the end of the input.
+// until it finds what it looks for: `look(bytes)` returns the index of what
+// it found in them or `not_found`. The last `overlap` bytes of each block
+// are handed again with the next, for a text that may run past a block end.
+// The reader keeps the bytes from `keep` on as it moves on.
 template <typename Look>
-std::uint64_t scan_for(block_reader& in, std::uint64_t from, const std::uint64_t& keep,
-                       std::size_t overlap, bool& found, Look look) {
+scan_result scan_for(block_reader& in, std::uint64_t from, std::uint64_t keep, std::size_t overlap,
+                     Look look) {
   for (;;) {
-    const std::size_t at = look(in.view(from, in.end()), from);
+    const std::size_t at = look(in.view(from, in.end()));
     if (at != not_found) {
-      found = true;
-      return from + at;
+      return {from + at, true};
     }
     from = std::max(from, in.end() > overlap ? in.end() - overlap : 0);
     if (!in.advance(std::min(keep, from))) {
-      found = false;
-      return in.end();
+      return {in.end(), false};
     }
   }
 }
@@ -45,31 +49,40 @@ std::uint64_t scan_for(block_reader& in, std::uint64_t from, const std::uint64_t
 // Keeps nothing behind what is being looked at.
 constexpr std::uint64_t keep_nothing = UINT64_MAX;
 
-std::size_t find_newline(std::string_view bytes, std::uint64_t /*offset*/) {
+std::size_t find_newline(std::string_view bytes) {
   return bytes.find('\n');
 }
 
-std::size_t find_non_blank(std::string_view bytes, std::uint64_t /*offset*/) {
-  const auto* const it = std::find_if_not(bytes.begin(), bytes.end(), is_classic_space);
-  return it == bytes.end() ? not_found : static_cast<std::size_t>(it - bytes.begin());
+std::size_t find_non_blank(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size() && is_classic_space(bytes[i])) {
+    ++i;
+  }
+  return i == bytes.size() ? not_found : i;
 }
 
-// The offset of the last newline in `bytes`, or `not_found`. Eight bytes at
-// a time: a line that runs on for blocks is searched end to end here, which
-// a byte loop made most of the time of a long line.
-std::size_t find_last_newline(std::string_view bytes) {
-  constexpr std::uint64_t ones = 0x0101010101010101U;
-  std::size_t end = bytes.size();
-  for (; end >= sizeof(std::uint64_t); end -= sizeof(std::uint64_t)) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes.data() + end - sizeof word, sizeof word);
-    // A byte of `word ^ newlines` is zero where `word` holds a newline.
-    const std::uint64_t x = word ^ (ones * '\n');
-    if (((x - ones) & ~x & (ones << 7U)) != 0) {
-      break;
+// The start of the next line from `from`, the start of a line, that holds
+// `header`. Only the header is searched for, so lines outside a table cost
+// nothing but the search; the start of the line being searched is followed,
+// and kept as the reader moves on, so that a header line that began blocks
+// ago is still copied whole.
+scan_result find_header_line(block_reader& in, std::string_view header, std::uint64_t from) {
+  std::uint64_t line_start = from;
+  for (;;) {
+    const std::string_view bytes = in.view(from, in.end());
+    const std::size_t hit = find_text(bytes, header);
+    const std::size_t newline = find_last_newline(bytes.substr(0, hit));
+    if (newline != not_found) {
+      line_start = std::max(line_start, from + newline + 1);
+    }
+    if (hit != not_found) {
+      return {line_start, true};
+    }
+    from = std::max(from, in.end() - std::min<std::uint64_t>(in.end(), header.size() - 1));
+    if (!in.advance(std::min(line_start, from))) {
+      return {in.end(), false};
     }
   }
-  return bytes.substr(0, end).rfind('\n');
 }
 
 // Writes one examined line: its leading whitespace dropped, three spaces
@@ -81,8 +94,7 @@ bool write_line(block_reader& in, table_writer& out, std::uint64_t line_start,
   bool insert_pending = is_header;
   const bool read = in.copy_range(line_start, line_end, [&](std::string_view piece) {
     if (leading) {
-      const auto* const text = std::find_if_not(piece.begin(), piece.end(), is_classic_space);
-      piece.remove_prefix(static_cast<std::size_t>(text - piece.begin()));
+      piece.remove_prefix(std::min(find_non_blank(piece), piece.size()));
       leading = piece.empty();
     }
     if (insert_pending) {
@@ -114,60 +126,36 @@ int report_unreadable_input() {
 
 }  // namespace
 
-void table_writer::put(std::string_view bytes) {
-  if (error_ != 0 || bytes.empty()) {
-    return;
-  }
-  error_ =
-      error_of([&] { return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size(); });
-}
-
 void copy_tables(block_reader& in, table_writer& out, std::string_view header) {
-  const std::size_t overlap = header.size() - 1;
-  bool found = false;
   // The first line is never examined.
-  std::uint64_t pos = scan_for(in, 0, keep_nothing, 0, found, find_newline) + 1;
+  scan_result line_end = scan_for(in, 0, keep_nothing, 0, find_newline);
   int rows_left = 0;
-  while (found && out.ok()) {
-    std::uint64_t line_start = 0;
-    std::uint64_t from = 0;
-    bool is_header = rows_left == 0;
-    if (is_header) {
-      // Only the header is searched for, so lines outside a table cost
-      // nothing but the search; the start of the line being searched is
-      // followed, so that a header line that began blocks ago is still
-      // copied whole.
-      line_start = pos;
-      from = scan_for(in, pos, line_start, overlap, found,
-                      [&](std::string_view bytes, std::uint64_t offset) {
-                        const std::size_t hit = bytes.find(header);
-                        const std::size_t newline = find_last_newline(bytes.substr(0, hit));
-                        if (newline != not_found) {
-                          line_start = std::max(line_start, offset + newline + 1);
-                        }
-                        return hit;
-                      });
-    } else {
-      line_start = from = scan_for(in, pos, keep_nothing, 0, found, find_non_blank);
-    }
-    if (!found) {
-      return;
+  while (line_end.found && out.ok()) {
+    const std::uint64_t next = line_end.offset + 1;
+    const scan_result line_start = rows_left == 0
+                                       ? find_header_line(in, header, next)
+                                       : scan_for(in, next, keep_nothing, 0, find_non_blank);
+    if (!line_start.found) {
+      break;
     }
     // The line ends at its newline, or at the end of the input; a header
-    // anywhere in it makes it a header line.
-    const std::uint64_t line_end =
-        scan_for(in, from, line_start, overlap, found, [&](std::string_view bytes, std::uint64_t) {
-          const std::size_t newline = bytes.find('\n');
-          is_header = is_header || bytes.substr(0, newline).find(header) != not_found;
-          return newline;
-        });
-    if (!write_line(in, out, line_start, line_end, is_header)) {
-      return;
+    // anywhere in it makes it a header line. A header line longer than the
+    // reader keeps is looked at from what is kept, where its header lies.
+    bool is_header = false;
+    line_end = scan_for(in, std::max(line_start.offset, in.begin()), line_start.offset,
+                        header.size() - 1, [&](std::string_view bytes) {
+                          const std::size_t newline = bytes.find('\n');
+                          is_header =
+                              is_header || find_text(bytes.substr(0, newline), header) != not_found;
+                          return newline;
+                        });
+    if (!write_line(in, out, line_start.offset, line_end.offset, is_header)) {
+      break;
     }
     // A header inside a table starts a new table there.
     rows_left = is_header ? rows_per_table : rows_left - 1;
-    pos = line_end + 1;
   }
+  out.flush();
 }
 
 // The two strings are taken by value, as the callers of find_word expect.
@@ -204,7 +192,9 @@ int find_word(const std::vector<std::string>& spellings, const std::string& head
       close_input(input);
       return report_failure(program, tables_output_name, open_error);
     }
-    (void)std::setvbuf(output, nullptr, _IOFBF, std::size_t{64} * 1024);
+    // The writer buffers the tables itself; stdio's buffer would only copy
+    // them again.
+    (void)std::setvbuf(output, nullptr, _IONBF, 0);
     table_writer out(output);
     copy_tables(in, out, header);
     close_input(input);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "block_reader.h"
+#include "table_writer.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,19 +41,7 @@ int find_word(std::string path, std::string header, const scan_options& options 
 int find_word(const std::vector<std::string>& spellings, const std::string& header,
               const scan_options& options = {});
 
-// Writes to a table output and remembers the first failure.
-class table_writer {
-public:
-  explicit table_writer(std::FILE* file) : file_(file) {}
-  void put(std::string_view bytes);
-  [[nodiscard]] bool ok() const { return error_ == 0; }
-  [[nodiscard]] int error() const { return error_; }
-
-private:
-  std::FILE* file_;
-  int error_ = 0;
-};
-
 // The scan itself: the tables of a started reader written to `out`. Stops at
-// the end of the input, at a read error, or at the first failed write.
+// the end of the input, at a read error, or at the first failed write; what
+// it wrote has been handed to the file when it returns.
 void copy_tables(block_reader& in, table_writer& out, std::string_view header);

@@ -40,6 +40,22 @@ e2e_case(volume_table.two_tables_and_a_restart PROGRAM volume_table
   GIVEN out.dat "t\n${H}\n1\n2\nxx ${H}\na\nb\nc\nd\ne\nf\ng\n#c ${H}\nlast"
   EXPECT sumtallyres.tmp "   ${H}\n1\n2\nxx    ${H}\na\nb\nc\nd\ne\nf\n   #c ${H}\nlast\n")
 
+# The program reads 128 KiB at a time: a header, then a row, split by the
+# end of the first read, and a run of tables after it, CR LF ended; from a
+# FIFO too, which keeps what it has read in memory instead of reading again.
+string(REPEAT "x\n" 65530 FILL)
+set(ACROSS "t\n${FILL}${H}\n  1 10\r\n\n 2 20\n${H}\r\n1\n2\n3\n4\n5\n6\n7\n")
+set(ACROSS_TABLES "   ${H}\n1 10\r\n2 20\n   ${H}\r\n1\n2\n3\n4\n5\n6\n")
+e2e_case(volume_table.header_across_the_first_read PROGRAM volume_table
+  GIVEN sumtalpart.tmp "out.dat\n" GIVEN out.dat "${ACROSS}" EXPECT sumtallyres.tmp "${ACROSS_TABLES}")
+e2e_case(volume_table.header_across_the_first_read_of_a_fifo PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "out.dat\n" FIFO out.dat "${ACROSS}" EXPECT sumtallyres.tmp "${ACROSS_TABLES}")
+string(REPEAT "x\n" 65520 FILL)
+e2e_case(volume_table.row_across_the_first_read PROGRAM volume_table
+  GIVEN sumtalpart.tmp "out.dat\n"
+  GIVEN out.dat "t\n${FILL}${H}\r\n   row one\r\n\t row two\r\n${H}\r\n  3\r\n"
+  EXPECT sumtallyres.tmp "   ${H}\r\nrow one\r\nrow two\r\n   ${H}\r\n3\r\n")
+
 e2e_case(volume_table.header_on_first_line_not_found PROGRAM volume_table
   GIVEN sumtalpart.tmp "out.dat\n" GIVEN out.dat "${H}\n1\n2\n"
   EXPECT sumtallyres.tmp "")

@@ -85,6 +85,21 @@ std::string scan(const std::string& input, std::size_t block_size = 128 * 1024,
   return scan_file(in.get(), block_size, retain_limit);
 }
 
+#ifndef _WIN32
+// What a pipe takes before a reader must drain it (64 KiB on Linux).
+constexpr std::size_t pipe_room = 60000;
+
+// A pipe that holds `input`, all of it written and the writing end closed:
+// the input must fit in `pipe_room`, as nothing reads while it is written.
+std::FILE* piped(const std::string& input) {
+  int fds[2];
+  EXPECT_EQ(pipe(fds), 0);
+  EXPECT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  close(fds[1]);
+  return fdopen(fds[0], "rb");
+}
+#endif
+
 struct golden_case {
   const char* name;
   std::string input;
@@ -116,6 +131,53 @@ const std::vector<golden_case> golden_cases = {
     {"a near-miss header is not a header", "t\n#  num    reg    volume\n1\n", ""},
     {"two tables far apart", "t\n" + hdr + "\n1\n2\n3\n4\n5\n6\n7\n8\n" + hdr + "\n9\n",
      "   " + hdr + "\n1\n2\n3\n4\n5\n6\n   " + hdr + "\n9\n"},
+    // Rows led by every classic whitespace byte and by the bytes just
+    // outside that set, high bytes among them.
+    {"rows led by all classic whitespace and the bytes beside it",
+     "t\n" + hdr +
+         "\n \t\v\f\r\t\v\f\r    \x08"
+         "a\n   \x0e"
+         "b\n\t\x1f"
+         "c\n\r\x21"
+         "d\n"
+         "\x89"
+         "e\n \xa0"
+         "f\n  g\n",
+     "   " + hdr +
+         "\n\x08"
+         "a\n\x0e"
+         "b\n\x1f"
+         "c\n!d\n\x89"
+         "e\n\xa0"
+         "f\n"},
+    {"plain and indented rows, a blank line between", "t\n" + hdr + "\na\nb\n  c\nd\n\ne\nf\ng\n",
+     "   " + hdr + "\na\nb\nc\nd\ne\nf\n"},
+    {"rows longer than 64 bytes",
+     "t\n  " + hdr + "\n" + std::string(100, 'r') + "\n  " + std::string(70, 's') + "\n",
+     "   " + hdr + "\n" + std::string(100, 'r') + "\n" + std::string(70, 's') + "\n"},
+    // A "#" every byte or two: the search must neither slow to a crawl
+    // nor lose the header among them.
+    {"hundreds of # before the header on its line", "t\n" + std::string(700, '#') + hdr + "\nrow\n",
+     "   " + std::string(700, '#') + hdr + "\nrow\n"},
+    {"# in the rows and around the table",
+     "t\n# # # # # # # # # # # # # # # # # # # # # #\n" + hdr + "\n# 1\n #2\n" + hdr +
+         "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n",
+     "   " + hdr + "\n# 1\n#2\n   " + hdr +
+         "#\n##\n# # # # # # # # # # # # # # # # # # # # # # # #\n"},
+    {"first and last bytes of the header in place, one between them off",
+     "t\n#  num    rEg     volume" + std::string(64, ' ') + "\n1\n" + hdr + std::string(64, 'z') +
+         "\n",
+     "   " + hdr + std::string(64, 'z') + "\n"},
+    // Rows longer than the writer's buffer: one that fills it once, one
+    // that fills it twice.
+    {"a row of 70000 bytes", "t\n" + hdr + "\n" + std::string(70000, 'r') + "\n",
+     "   " + hdr + "\n" + std::string(70000, 'r') + "\n"},
+    {"a row of 140000 bytes between short ones",
+     "t\n" + hdr + "\n1\n" + std::string(140000, 'r') + "\n2\n",
+     "   " + hdr + "\n1\n" + std::string(140000, 'r') + "\n2\n"},
+    {"a header restarting the table in its last row, tables back to back",
+     "t\n" + hdr + "\n1\n2\n3\n4\n5\n" + hdr + "\n1\n2\n3\n4\n5\n6\n" + hdr + "\n1\n",
+     "   " + hdr + "\n1\n2\n3\n4\n5\n   " + hdr + "\n1\n2\n3\n4\n5\n6\n   " + hdr + "\n1\n"},
 };
 
 void PrintTo(const golden_case& c, std::ostream* os) {
@@ -127,11 +189,18 @@ class GoldenTables : public testing::TestWithParam<golden_case> {};
 TEST_P(GoldenTables, MatchAtEveryBlockSize) {
   const golden_case& c = GetParam();
   EXPECT_EQ(reference_tables(c.input), c.tables) << "the reference disagrees";
-  for (const std::size_t block : {1U, 2U, 3U, 7U, 23U, 24U, 25U, 64U, 128U * 1024U}) {
+  for (const std::size_t block : {1U, 2U, 3U, 7U, 23U, 24U, 25U, 64U, 100U, 128U * 1024U}) {
     for (const std::size_t retain : {std::size_t{0}, std::size_t{40}}) {
       EXPECT_EQ(scan(c.input, block, retain), c.tables)
           << "block " << block << ", retain " << retain;
     }
+#ifndef _WIN32
+    if (c.input.size() <= pipe_room) {
+      std::FILE* in = piped(c.input);
+      EXPECT_EQ(scan_file(in, block, 0), c.tables) << "block " << block << ", through a pipe";
+      std::fclose(in);
+    }
+#endif
   }
 }
 
@@ -166,7 +235,10 @@ std::string random_input(std::mt19937& rng) {
                                                   std::string(300, 'a'),
                                                   std::string(70, ' '),
                                                   "#  num    reg     volum",
-                                                  "e"};
+                                                  "e",
+                                                  "\x0e",
+                                                  "\x89",
+                                                  std::string(40, '#')};
   std::uniform_int_distribution<std::size_t> count(0, 60);
   std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
   std::string input;
@@ -204,15 +276,10 @@ TEST(StreamingScan, HeaderLineLongerThanWhatIsKeptIsCopiedWhole) {
 #ifndef _WIN32
 TEST(StreamingScan, InputThatCannotSeekKeepsLongLinesInMemory) {
   // Lines long enough for the kept bytes to outgrow the reader's room a few
-  // times over, a header at either end of them; all of it fits the pipe's
-  // buffer (64 KiB on Linux), as nothing reads while it is written.
+  // times over, a header at either end of them.
   const std::string input =
       "t\n" + std::string(30000, 'p') + hdr + "\nrow\n" + hdr + std::string(20000, 'q') + "\n";
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  close(fds[1]);
-  std::FILE* in = fdopen(fds[0], "rb");
+  std::FILE* in = piped(input);
   EXPECT_EQ(scan_file(in, 64, 0), reference_tables(input));
   std::fclose(in);
 }
