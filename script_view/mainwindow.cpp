@@ -11,7 +11,7 @@
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
   ui->setupUi(this);
-  const script_text script = load_script_text(script_target_path());
+  const script_text script = load_script_text(script_path_spellings());
   QPlainTextEdit* box = ui->plainTextEdit;
   // Breaking anywhere lays a long line out in linear time (see
   // long_line_units); a file without such lines keeps the default.

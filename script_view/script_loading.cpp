@@ -3,13 +3,21 @@
 #include <QByteArray>
 #include <QFile>
 #include <QIODevice>
-#include <QStringRef>
 #include <QTextCodec>
-#include <QTextStream>
 #include <QVector>
+#include <QtEndian>
+
+#include "path_forms.h"
+#include "path_line.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#endif
+
+#ifdef Q_OS_WIN
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #endif
 
 #include <algorithm>
@@ -22,41 +30,13 @@ namespace {
 
 constexpr int utf8_mib = 106;
 
-#ifdef Q_OS_WIN
-constexpr bool on_windows = true;
-#else
-constexpr bool on_windows = false;
-#endif
-
-// An empty name is refused before QFile sees it, which would warn about it.
-bool opens_for_reading(const QString& path) {
-  if (path.isEmpty()) return false;
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly);
-}
-
-std::optional<QByteArray> read_script_list() {
-  QFile file(QStringLiteral("script.inp"));
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  QByteArray head = file.read(script_list_read_limit);
-  file.close();
-  return head;
-}
-
-// The whole list as a QTextStream with default settings reads it: a BOM
-// selects the encoding, and otherwise the locale's codec decides.
-QString decode_as_stream_does(const QByteArray& list) {
-  QTextStream stream(list);
-  return stream.readAll();
-}
-
-// The list as UTF-8 when its bytes are UTF-8 and the stream read them
-// differently: on Windows the locale's codec is the ANSI code page, while most
-// editors and scripts write UTF-8 without a BOM. Null otherwise.
-QString utf8_reading(const QByteArray& list, const QString& as_read) {
+// The line as UTF-8 when its bytes are UTF-8 and the locale's codec read them
+// differently: on Windows that codec is the ANSI code page, while most editors
+// and scripts write UTF-8 without a BOM. Null otherwise.
+QString utf8_reading(const QByteArray& line, const QString& as_read) {
   QTextCodec::ConverterState state;
   QString text =
-      QTextCodec::codecForMib(utf8_mib)->toUnicode(list.constData(), list.size(), &state);
+      QTextCodec::codecForMib(utf8_mib)->toUnicode(line.constData(), line.size(), &state);
   if (state.invalidChars != 0 || state.remainingChars != 0 || text == as_read) return {};
   return text;
 }
@@ -69,18 +49,6 @@ QString first_word(const QString& text) {
   return QString(begin, static_cast<int>(std::find_if(begin, end, is_space) - begin));
 }
 
-// A lone CR ends a line too: no path contains one, and a list written with old
-// Mac line ends would otherwise read as one line.
-QString first_non_blank_line(QString text) {
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  const QVector<QStringRef> lines = text.splitRef(QLatin1Char('\n'));
-  for (const QStringRef& line : lines) {
-    const QStringRef trimmed = line.trimmed();
-    if (!trimmed.isEmpty()) return trimmed.toString();
-  }
-  return {};
-}
-
 // The text between the first pair of double quotes, as Explorer's "Copy as
 // path" and batch files write a path; null without such a pair.
 QString quoted(const QString& line) {
@@ -90,50 +58,36 @@ QString quoted(const QString& line) {
   return line.mid(open + 1, close - open - 1);
 }
 
-bool is_drive(const QStringRef& text) {
-  return text.size() == 2 && text.at(0).isLetter() && text.at(1) == QLatin1Char(':');
+// The path a file URL names (file_url_path), whose rules work on bytes: the
+// name goes there as UTF-8 and comes back from it. Null for no URL.
+QString url_path(const QString& text) {
+  const std::string path = file_url_path(text.toStdString());
+  return path.empty() ? QString() : QString::fromStdString(path);
 }
 
-// The local path a file URL names (file:/p, file:///p, file://localhost/p),
-// its percent escapes decoded as UTF-8 bytes. On Windows a drive after the
-// slash (file:///C:/p) or in place of the host (file://C:/p) names C:/p, and
-// another host a UNC path (//server/share/p). Null when `text` is no file URL
-// or names no local file.
-QString file_url_path(const QString& text) {
-  const QLatin1String scheme("file:");
-  if (!text.startsWith(scheme, Qt::CaseInsensitive)) return {};
-  QStringRef path = text.midRef(scheme.size());
-  QString host;
-  if (path.startsWith(QLatin1String("//"))) {
-    const int slash = path.indexOf(QLatin1Char('/'), 2);
-    const QStringRef authority = path.mid(2, slash < 0 ? -1 : slash - 2);
-    if (is_drive(authority) && on_windows) {
-      path = path.mid(2);
-    } else {
-      path = path.mid(2 + authority.size());
-      if (authority.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
-        host = authority.toString();
-    }
-  }
-  if (!host.isEmpty() && !on_windows) return {};
-  QString decoded = QString::fromUtf8(QByteArray::fromPercentEncoding(path.toUtf8()));
-  if (!host.isEmpty()) return QLatin1String("//") + host + decoded;
-  if (on_windows && decoded.startsWith(QLatin1Char('/')) && is_drive(decoded.midRef(1, 2)) &&
-      (decoded.size() == 3 || decoded.at(3) == QLatin1Char('/')))
-    decoded.remove(0, 1);
-  return decoded;
-}
-
-// Every name one reading of the list gives, in the order they are tried.
-void add_spellings(QStringList& spellings, const QString& text) {
-  const QString line = first_non_blank_line(text);
-  const QString as_written[] = {first_word(text), line, quoted(line)};
+// Every name one reading of the line gives, in the order they are tried.
+void add_spellings(QStringList& spellings, const QString& line) {
+  const QString as_written[] = {first_word(line), line.trimmed(), quoted(line)};
   for (const QString& name : as_written) spellings.append(name);
-  for (const QString& name : as_written) spellings.append(file_url_path(name));
+  for (const QString& name : as_written) spellings.append(url_path(name));
 }
 
-// Reads up to the first NUL byte, since nothing after it is shown, which also
-// ends the read of a device such as /dev/zero at once. Stops with nothing when
+// The offset of the first NUL in bytes `from` to `size`: a NUL byte, or in
+// UTF-16 a NUL unit, its two bytes at an even offset (`from` being even). -1
+// when there is none; an odd last byte of UTF-16 is not looked at.
+qint64 find_nul(const char* data, qint64 from, qint64 size, bool utf16) {
+  if (!utf16) {
+    const void* nul = std::memchr(data + from, '\0', static_cast<size_t>(size - from));
+    return nul != nullptr ? static_cast<const char*>(nul) - data : -1;
+  }
+  for (qint64 i = from; i + 1 < size; i += 2)
+    if (data[i] == '\0' && data[i + 1] == '\0') return i;
+  return -1;
+}
+
+// Reads up to the first NUL, since nothing after it is shown, which also ends
+// the read of a device such as /dev/zero at once; whether that is a NUL byte
+// or a UTF-16 NUL unit the byte-order mark decides. Stops with nothing when
 // the text would not fit in one QString; a regular file is refused by its size
 // before any byte is read.
 std::optional<QByteArray> read_until_nul(QFile& file) {
@@ -143,6 +97,8 @@ std::optional<QByteArray> read_until_nul(QFile& file) {
   QByteArray bytes;
   if (sized) bytes.reserve(static_cast<int>(file.size()));
   constexpr qint64 chunk_size = qint64{1} << 20;
+  std::optional<bool> utf16;  // known once the mark's two bytes are in
+  qint64 searched = 0;
   for (;;) {
     const int filled = bytes.size();
     if (filled > max_script_bytes) return std::nullopt;
@@ -151,17 +107,45 @@ std::optional<QByteArray> read_until_nul(QFile& file) {
     const qint64 wanted = std::min(chunk_size, max_script_bytes + 1 - filled);
     bytes.resize(filled + static_cast<int>(wanted));
     const qint64 got = file.read(bytes.data() + filled, wanted);
-    if (got <= 0) {
-      bytes.truncate(filled);
+    bytes.truncate(filled + static_cast<int>(std::max(got, qint64{0})));
+    const bool at_end = got <= 0;
+    if (!utf16) {
+      if (bytes.size() < 2 && !at_end) continue;
+      utf16 = script_encoding_by_mark(bytes) != script_encoding::utf8;
+    }
+    const qint64 nul = find_nul(bytes.constData(), searched, bytes.size(), *utf16);
+    if (nul >= 0) {
+      bytes.truncate(static_cast<int>(nul));
       return bytes;
     }
-    bytes.truncate(filled + static_cast<int>(got));
-    const char* chunk = bytes.constData() + filled;
-    if (const void* nul = std::memchr(chunk, '\0', static_cast<size_t>(got))) {
-      bytes.truncate(filled + static_cast<int>(static_cast<const char*>(nul) - chunk));
-      return bytes;
-    }
+    if (at_end) return bytes;
+    searched = *utf16 ? bytes.size() & ~1 : bytes.size();
   }
+}
+
+// Whether the system's encoding reads bytes as UTF-8, which leaves invalid
+// ones no other reading. On Windows Qt's codec for the ANSI code page is
+// "System" whatever the code page, 65001 (UTF-8) included.
+bool is_utf8(const QTextCodec& codec) {
+#ifdef Q_OS_WIN
+  if (codec.name() == "System") return GetACP() == CP_UTF8;
+#endif
+  return codec.mibEnum() == utf8_mib;
+}
+
+// The text after a UTF-16 byte-order mark. An odd last byte, half a unit,
+// shows as a replacement character, as bytes that are not UTF-8 do.
+QString utf16_text(const QByteArray& bytes, script_encoding encoding) {
+  const int units = (bytes.size() - 2) / 2;
+  const bool half_unit = bytes.size() % 2 != 0;
+  QString text(units + (half_unit ? 1 : 0), Qt::Uninitialized);
+  const char* const after_mark = bytes.constData() + 2;
+  if (encoding == script_encoding::utf16_le)
+    qFromLittleEndian<quint16>(after_mark, units, text.data());
+  else
+    qFromBigEndian<quint16>(after_mark, units, text.data());
+  if (half_unit) text[units] = QChar::ReplacementCharacter;
+  return text;
 }
 
 // The first unit from `c` on that may end a line: nearly every unit of a text
@@ -220,36 +204,73 @@ std::optional<QVector<int>> long_lines_if_it_fits(const QString& text) {
   return long_lines;
 }
 
+// The bytes of the first of `spellings` that opens, read once (see
+// load_script_text); nothing when none opens or the text would not fit.
+std::optional<QByteArray> read_first_that_opens(const QStringList& spellings) {
+  for (const QString& path : spellings) {
+    // QFile would warn about an empty name, and end a name at a NUL, which
+    // would open another file.
+    if (path.isEmpty() || path.contains(QChar::Null)) continue;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    std::optional<QByteArray> bytes = read_until_nul(file);
+    file.close();
+    return bytes;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-QStringList script_path_spellings(const QByteArray& list) {
+QStringList script_path_spellings() {
+  const path_line line = read_path_line("script.inp", line_end::newline_or_return);
   QStringList spellings;
-  const QString as_read = decode_as_stream_does(list);
-  add_spellings(spellings, as_read);
-  const QString utf8 = utf8_reading(list, as_read);
-  if (!utf8.isNull()) add_spellings(spellings, utf8);
+  if (line.marked) {
+    // In the encoding the mark names, which read_path_line decoded to UTF-8.
+    add_spellings(spellings, QString::fromStdString(line.text));
+  } else {
+    // As QTextStream reads it by default.
+    const QByteArray bytes = QByteArray::fromStdString(line.bytes);
+    const QString as_read = QTextCodec::codecForLocale()->toUnicode(bytes);
+    add_spellings(spellings, as_read);
+    const QString utf8 = utf8_reading(bytes, as_read);
+    if (!utf8.isNull()) add_spellings(spellings, utf8);
+  }
   spellings.removeAll(QString());
   spellings.removeDuplicates();
   return spellings;
 }
 
-QString script_target_path() {
-  const std::optional<QByteArray> list = read_script_list();
-  if (!list) return {};
-  const QStringList spellings = script_path_spellings(*list);
-  for (const QString& path : spellings)
-    if (opens_for_reading(path)) return path;
-  return {};
+script_encoding script_encoding_by_mark(const QByteArray& head) {
+  if (head.startsWith("\xFF\xFE")) return script_encoding::utf16_le;
+  if (head.startsWith("\xFE\xFF")) return script_encoding::utf16_be;
+  return script_encoding::utf8;
 }
 
-script_text load_script_text(const QString& path) {
-  if (path.isEmpty()) return {};
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const std::optional<QByteArray> bytes = read_until_nul(file);
-  file.close();
+decoded_script decode_script(const QByteArray& bytes) {
+  const script_encoding by_mark = script_encoding_by_mark(bytes);
+  if (by_mark != script_encoding::utf8) return {utf16_text(bytes, by_mark), by_mark};
+
+  // One pass decodes the bytes and finds out whether they are UTF-8 at all.
+  QTextCodec::ConverterState state;
+  QString text =
+      QTextCodec::codecForMib(utf8_mib)->toUnicode(bytes.constData(), bytes.size(), &state);
+  const bool valid = state.invalidChars == 0 && state.remainingChars == 0;
+  const QTextCodec& system = *QTextCodec::codecForLocale();
+  if (!valid && !bytes.startsWith("\xEF\xBB\xBF") && !is_utf8(system)) {
+    text.clear();  // before the second text is made: it may take gigabytes
+    return {system.toUnicode(bytes), script_encoding::system};
+  }
+  // QString::fromUtf8 ends a sequence cut off by the end of the text with one
+  // replacement character for each of its bytes; the state holds them back.
+  text.append(QString(state.remainingChars, QChar::ReplacementCharacter));
+  return {text, script_encoding::utf8};
+}
+
+script_text load_script_text(const QStringList& spellings) {
+  const std::optional<QByteArray> bytes = read_first_that_opens(spellings);
   if (!bytes) return {};
-  script_text script{QString::fromUtf8(bytes->constData(), bytes->size()), {}};
+  script_text script{decode_script(*bytes).text, {}};
   // Past these limits Qt aborts or corrupts memory; an empty box instead.
   std::optional<QVector<int>> long_lines = long_lines_if_it_fits(script.text);
   if (!long_lines) return {};

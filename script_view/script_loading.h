@@ -13,9 +13,10 @@ inline constexpr qint64 max_qstring_units =
     (qint64{std::numeric_limits<int>::max()} - 24) / qint64{sizeof(QChar)} - 1;
 
 // The text box keeps everything inserted into it in one such string, plus one
-// separator for each line break and a few of its own. A UTF-8 byte never
-// decodes to more than one unit, so a file of more bytes than this can never be
-// shown; within it, the line breaks decide (see load_script_text).
+// separator for each line break and a few of its own. A byte never decodes to
+// more than one unit (in UTF-8, UTF-16 or a code page), so a file of more bytes
+// than this can never be shown; within it, the line breaks decide (see
+// load_script_text).
 inline constexpr qint64 max_script_bytes = max_qstring_units - 4096;
 
 // Qt 5 lays a line out in one buffer whose size it computes in int, 21 bytes
@@ -34,29 +35,19 @@ inline constexpr qint64 max_script_lines = qint64{1} << 24;
 // Lines up to this length cost nothing worth noting under any mode.
 inline constexpr qint64 long_line_units = 10000;
 
-// A path is at most a few KiB long (PATH_MAX, or 32767 UTF-16 units on Windows),
-// so the start of script.inp holds any name it can usefully give. Reading no
-// further keeps a script.inp that is /dev/zero or gigabytes long from filling
-// memory before the name is found.
-inline constexpr qint64 script_list_read_limit = qint64{1} << 20;
-
-// The names that the start of "script.inp", `list`, can be read to give, in the
-// order they are tried; the first that names a file that opens is used:
+// The names that "script.inp" in the working directory gives, in the order
+// they are tried; the first that names a file that opens is used. Read from
+// its first non-blank line (a lone CR ends a line too), bounded as
+// read_path_line bounds it:
 //   1. the first word;
-//   2. the first non-blank line, without the whitespace around it (a path with
-//      spaces);
+//   2. the line, without the whitespace around it (a path with spaces);
 //   3. the text between the line's first two double quotes ("Copy as path");
-//   4. each of these read as a file URL: file:///p, file:/p and
-//      file://localhost/p name /p, percent escapes decode as UTF-8, and on
-//      Windows file:///C:/p names C:/p and file://server/share/p a UNC path.
-// All of these come first as QTextStream reads the list by default (a BOM, or
-// else the locale's codec); then, when the bytes are UTF-8 that the locale's
-// codec read otherwise (the ANSI code page on Windows), all again as UTF-8.
-QStringList script_path_spellings(const QByteArray& list);
-
-// The file that "script.inp" in the working directory names (see
-// script_path_spellings). Empty when none of its names opens.
-QString script_target_path();
+//   4. each of these read as a file URL (file_url_path).
+// All of these come first as the line reads in the encoding its byte-order
+// mark names, or else in the locale's (the ANSI code page on Windows); then,
+// when the line's bytes are UTF-8 that the locale's codec read otherwise,
+// all again as UTF-8.
+QStringList script_path_spellings();
 
 // A file's text as the window shows it, and the numbers of its lines longer
 // than long_line_units, counted as the text box splits lines (at LF, CR,
@@ -66,8 +57,37 @@ struct script_text {
   QVector<int> long_lines;
 };
 
-// The UTF-8 text of the file at `path` up to its first NUL byte. Empty when the
-// file does not open, or when the text would break the text box: more than
+// How the bytes of a file to show are read as text.
+enum class script_encoding {
+  utf8,      // with or without its byte-order mark
+  utf16_le,  // after a byte-order mark, which is not shown
+  utf16_be,
+  system,  // the locale's codec: the ANSI code page on Windows
+};
+
+// The encoding that a byte-order mark at the start of `head` names: UTF-16 in
+// either byte order, or else UTF-8, which decode_script may still find to be
+// the system's. It also decides where the text ends: at the first NUL unit in
+// UTF-16, at the first NUL byte otherwise.
+script_encoding script_encoding_by_mark(const QByteArray& head);
+
+struct decoded_script {
+  QString text;
+  script_encoding encoding;
+};
+
+// The text of a file whose bytes up to its first NUL are `bytes`, and the
+// encoding it was read in. Without a UTF-16 mark that is UTF-8, and invalid
+// bytes show as replacement characters, unless the bytes are not UTF-8 and
+// have no UTF-8 mark either, and the system's encoding is not UTF-8: then
+// the system's. So valid UTF-8 always shows as UTF-8, whatever the system, and
+// a file saved in the ANSI code page shows as Windows shows it.
+decoded_script decode_script(const QByteArray& bytes);
+
+// The text, up to its first NUL, of the first of `spellings` that opens, read
+// by decode_script; each is opened once, and the file that opened is the one
+// read, so a pipe loses nothing. A name holding a NUL names no file. Empty
+// when none opens, or when the text would break the text box: more than
 // max_script_bytes bytes (or that many units and line breaks together), a line
 // longer than max_script_line_units, or more than max_script_lines lines.
-script_text load_script_text(const QString& path);
+script_text load_script_text(const QStringList& spellings);

@@ -1,11 +1,10 @@
 #include "path_handoff.h"
 
-#include "console_io.h"
 #include "input_file.h"
+#include "path_forms.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -24,10 +23,6 @@ std::string remove_all(const std::string& text, const char* pattern) {
   return do_replace(text, pattern, "");
 }
 
-// How the hand-off file is read: as its bytes, or as the text that a
-// byte-order mark announces.
-enum class handoff_read { bytes, text };
-
 std::string trim(const std::string& text, const char* blanks) {
   const auto first = text.find_first_not_of(blanks);
   if (first == std::string::npos) {
@@ -35,153 +30,6 @@ std::string trim(const std::string& text, const char* blanks) {
   }
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
-
-// The hand-off file as a stream of bytes: the file's own, or, read as text
-// after a byte-order mark, UTF-8 (UTF-16 decoded on the way). Read a block
-// at a time, so that skipping a long run of blank lines costs little.
-class handoff_stream {
-public:
-  handoff_stream(std::FILE* file, handoff_read how) : file_(file), block_(block_size) {
-    if (how == handoff_read::bytes || !fill()) {
-      return;
-    }
-    const auto starts_with = [this](std::string_view mark) {
-      return end_ >= mark.size() && std::equal(mark.begin(), mark.end(), block_.data());
-    };
-    if (starts_with("\xEF\xBB\xBF")) {
-      at_ = 3;
-    } else if (starts_with("\xFF\xFE") || starts_with("\xFE\xFF")) {
-      little_endian_ = block_.data()[0] == '\xFF';
-      utf16_ = true;
-      at_ = 2;
-    }
-  }
-
-  // Whether the file started with a byte-order mark, which was skipped.
-  [[nodiscard]] bool marked() const { return utf16_ || at_ == 3; }
-
-  // The next byte, or EOF at the end of the file or at a read error.
-  int next() {
-    if (!utf16_) {
-      return next_byte();
-    }
-    if (pending_at_ == pending_.size()) {
-      pending_.clear();
-      pending_at_ = 0;
-      if (!decode_next()) {
-        return EOF;
-      }
-    }
-    return static_cast<unsigned char>(pending_[pending_at_++]);
-  }
-
-  // The first byte that is not classic whitespace, or EOF. Blank lines are
-  // skipped a block at a time: a file may hold many.
-  int next_non_blank() {
-    if (utf16_) {
-      int c = next();
-      while (c != EOF && is_classic_space(c)) {
-        c = next();
-      }
-      return c;
-    }
-    for (;;) {
-      while (at_ < end_ && is_classic_space(static_cast<unsigned char>(block_.data()[at_]))) {
-        ++at_;
-      }
-      if (at_ < end_) {
-        return static_cast<unsigned char>(block_.data()[at_++]);
-      }
-      if (!fill()) {
-        return EOF;
-      }
-    }
-  }
-
-private:
-  static constexpr std::size_t block_size = std::size_t{64} * 1024;
-
-  bool fill() {
-    at_ = 0;
-    // A read error ends the line like the end of the file: what was read
-    // so far is all the path there is.
-    int error = 0;
-    end_ = read_block(file_, block_.data(), block_.size(), error);
-    return end_ > 0;
-  }
-
-  int next_byte() {
-    if (at_ == end_ && !fill()) {
-      return EOF;
-    }
-    return static_cast<unsigned char>(block_.data()[at_++]);
-  }
-
-  // The next UTF-16 code unit, or -1 at the end (an odd last byte included).
-  long next_unit() {
-    const int first = next_byte();
-    const int second = first == EOF ? EOF : next_byte();
-    if (second == EOF) {
-      return -1;
-    }
-    return little_endian_ ? second * 256L + first : first * 256L + second;
-  }
-
-  // The next character as UTF-8 into pending_; an unpaired surrogate becomes
-  // U+FFFD, as it names nothing a file system could hold.
-  bool decode_next() {
-    const auto is_high = [](long unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
-    const auto is_low = [](long unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
-    const long unit = held_unit_ >= 0 ? held_unit_ : next_unit();
-    held_unit_ = -1;
-    if (unit < 0) {
-      return false;
-    }
-    auto code = static_cast<unsigned long>(unit);
-    if (is_high(unit)) {
-      const long low = next_unit();
-      if (is_low(low)) {
-        code = 0x10000 + ((code - 0xD800) << 10U) + static_cast<unsigned long>(low - 0xDC00);
-      } else {
-        code = 0xFFFD;
-        held_unit_ = low;
-      }
-    } else if (is_low(unit)) {
-      code = 0xFFFD;
-    }
-    append_utf8(code);
-    return true;
-  }
-
-  void append_utf8(unsigned long code) {
-    const auto put = [this](unsigned long byte) { pending_.push_back(static_cast<char>(byte)); };
-    if (code < 0x80) {
-      put(code);
-    } else if (code < 0x800) {
-      put(0xC0U | (code >> 6U));
-      put(0x80U | (code & 0x3FU));
-    } else if (code < 0x10000) {
-      put(0xE0U | (code >> 12U));
-      put(0x80U | ((code >> 6U) & 0x3FU));
-      put(0x80U | (code & 0x3FU));
-    } else {
-      put(0xF0U | (code >> 18U));
-      put(0x80U | ((code >> 12U) & 0x3FU));
-      put(0x80U | ((code >> 6U) & 0x3FU));
-      put(0x80U | (code & 0x3FU));
-    }
-  }
-
-  std::FILE* file_;
-  page_buffer block_;
-  std::size_t at_ = 0;
-  std::size_t end_ = 0;
-  bool utf16_ = false;
-  bool little_endian_ = false;
-  long held_unit_ = -1;
-  std::string pending_;
-  std::size_t pending_at_ = 0;
-};
 
 bool is_drive_path(const std::string& path, std::size_t at = 0) {
   return path.size() >= at + 3 && std::isalpha(static_cast<unsigned char>(path[at])) != 0 &&
@@ -229,71 +77,12 @@ void add_spelling(std::vector<std::string>& spellings, const std::string& path,
   if (system != path_system::windows) {
     return;
   }
-  // A file URL for a drive-letter path leaves "/C:/..." after the cleaning,
-  // which Windows does not open; the drive path is what the caller meant.
-  if (path.size() >= 4 && path[0] == '/' && is_drive_path(path, 1)) {
-    add_spelling(spellings, path.substr(1), system);
-  }
+  // A file URL for a drive-letter path leaves "/C:/..." after the cleaning;
+  // the drive path is what the caller meant.
+  add_spelling(spellings, drive_path_after_slash(path), system);
   if (utf16_length(path) >= 260) {
     add_spelling(spellings, long_path_form(path), system);
   }
-}
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  const int lower = std::tolower(static_cast<unsigned char>(c));
-  return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
-// Every "%XX" as the byte it stands for; a "%" without two hex digits stays.
-std::string percent_decoded(const std::string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const int high = text[i] == '%' && i + 2 < text.size() ? hex_digit(text[i + 1]) : -1;
-    const int low = high >= 0 ? hex_digit(text[i + 2]) : -1;
-    if (low >= 0) {
-      bytes.push_back(static_cast<char>(high * 16 + low));
-      i += 2;
-    } else {
-      bytes.push_back(text[i]);
-    }
-  }
-  return bytes;
-}
-
-bool starts_with_ignoring_case(const std::string& text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         });
-}
-
-// The path a file URL names on `system`, or empty for text that is no file
-// URL or names a file on another machine.
-std::string file_url_path(const std::string& text, path_system system) {
-  using namespace std::string_view_literals;
-  if (!starts_with_ignoring_case(text, "file:"sv)) {
-    return {};
-  }
-  std::string rest = text.substr(5);
-  if (rest.compare(0, 2, "//") == 0) {
-    const std::size_t path_start = std::min(rest.find('/', 2), rest.size());
-    const std::string host = rest.substr(2, path_start - 2);
-    const bool is_local =
-        host.empty() || (host.size() == 9 && starts_with_ignoring_case(host, "localhost"sv));
-    if (is_local) {
-      rest.erase(0, path_start);
-    } else if (system != path_system::windows) {
-      return {};
-    }
-  } else if (!(rest.compare(0, 1, "/") == 0 ||
-               (system == path_system::windows && is_drive_path(rest)))) {
-    return {};
-  }
-  return percent_decoded(rest);
 }
 
 // Spellings 3 and 4 of path_spellings for `text`, trimmed of blanks.
@@ -303,37 +92,7 @@ void add_text_spellings(std::vector<std::string>& spellings, const std::string& 
   add_spelling(spellings, file_url_path(text, system), system);
 }
 
-// The first non-blank line of the file `name` read as `how` says; empty
-// when it is longer than a path can be.
-std::string read_first_line(const char* name, handoff_read how, bool& marked) {
-  std::FILE* file = std::fopen(name, "rb");
-  if (file == nullptr) {
-    return {};
-  }
-  handoff_stream in(file, how);
-  marked = in.marked();
-  std::string line;
-  for (int c = in.next_non_blank(); c != EOF && c != '\n'; c = in.next()) {
-    if (line.size() == longest_path_line) {
-      line.clear();
-      break;
-    }
-    line.push_back(static_cast<char>(c));
-  }
-  close_input(file);
-  return line;
-}
-
 }  // namespace
-
-path_line read_path_line(const char* name) {
-  bool marked = false;
-  path_line line;
-  line.text = read_first_line(name, handoff_read::text, marked);
-  // Only a byte-order mark makes the two differ.
-  line.bytes = marked ? read_first_line(name, handoff_read::bytes, marked) : line.text;
-  return line;
-}
 
 std::string do_replace(const std::string& text, const std::string& pattern,
                        const std::string& replacement) {

@@ -1,29 +1,14 @@
 #pragma once
 
+#include "path_forms.h"
+#include "path_line.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
 
 // The hand-off file through which the caller names its result file.
 inline constexpr const char* path_handoff_name = "sumtalpart.tmp";
-
-// The longest path line worth reading: longer than any path a system opens
-// (Windows stops at 32,767 UTF-16 units, Linux at 4,096 bytes).
-inline constexpr std::size_t longest_path_line = std::size_t{64} * 1024;
-
-// The first non-blank line of the hand-off file, without its newline.
-struct path_line {
-  // As the file's bytes give it.
-  std::string bytes;
-  // As text: after a UTF-8 byte-order mark, or decoded to UTF-8 after a
-  // UTF-16 one (either byte order); the same as `bytes` without a mark.
-  std::string text;
-};
-
-// The path line of `name`; empty when the file is missing, unreadable or
-// blank, or when the line is longer than `longest_path_line`, which names no
-// file (the rest of it is not read).
-path_line read_path_line(const char* name);
 
 // Every match of the ECMAScript regular expression `pattern` in `text`
 // replaced by the ECMAScript format string `replacement`.
@@ -33,14 +18,6 @@ std::string do_replace(const std::string& text, const std::string& pattern,
 // The path line with every space, newline, carriage return and "file://"
 // removed, in that order.
 std::string clean_path(const std::string& path_line);
-
-// The path rules of the system the path is opened on.
-enum class path_system { posix, windows };
-#ifdef _WIN32
-inline constexpr path_system native_path_system = path_system::windows;
-#else
-inline constexpr path_system native_path_system = path_system::posix;
-#endif
 
 // The spellings of the path line to try, in order, with no spelling twice;
 // the first readable one names the result file. `path_line` is the line as
@@ -53,10 +30,7 @@ inline constexpr path_system native_path_system = path_system::posix;
 //  3. path_text with spaces kept inside, trimmed of blanks at both ends, and
 //     without newlines, carriage returns and "file://": a path that really
 //     has spaces.
-//  4. path_text as a file URL: "file:///p", "file://localhost/p" and
-//     "file:/p" name "/p", percent escapes decoded to bytes; on Windows also
-//     "file:C:/p", and "file://server/share/p" the UNC path
-//     "//server/share/p".
+//  4. path_text as a file URL (file_url_path).
 //  5. When path_text is in double quotes, the text between them, through 3
 //     and 4 again.
 // On Windows each spelling "/C:/..." is followed by "C:/...", and each

@@ -92,7 +92,7 @@ void construct_window(benchmark::State& state, const char* target) {
 }
 
 void construct_bare(benchmark::State& state, const char* target) {
-  const QString text = load_script_text(QString::fromLatin1(target)).text;
+  const QString text = load_script_text({QString::fromLatin1(target)}).text;
   std::optional<QPlainTextEdit> edit;
   for (auto _ : state) {
     edit.emplace();
@@ -164,7 +164,7 @@ void load_only(benchmark::State& state, const char* target) {
     state.SkipWithError("cannot write script.inp");
     return;
   }
-  for (auto _ : state) benchmark::DoNotOptimize(load_script_text(script_target_path()));
+  for (auto _ : state) benchmark::DoNotOptimize(load_script_text(script_path_spellings()));
 }
 
 // Keeps each benchmark's median real time, to print the ratios after the run.

@@ -93,6 +93,13 @@ e2e_case(volume_table.file_url_one_slash PROGRAM volume_table
 e2e_case(volume_table.file_url_percent_escapes PROGRAM volume_table
   GIVEN sumtalpart.tmp "\"file://@DIR@/work%20dir/d%C3%A9.dat\"\n" GIVEN "work dir/dé.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
+# A relative file URL; a NUL, escaped, names no file (not "a").
+e2e_case(volume_table.file_url_relative PROGRAM volume_table
+  GIVEN sumtalpart.tmp "file:work%20dir/out.dat\n" GIVEN "work dir/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.file_url_escaped_nul PROGRAM volume_table
+  GIVEN sumtalpart.tmp "file://@DIR@/a%00b.dat\n" GIVEN a "${R}"
+  STDOUT "${MISSING}" ABSENT sumtallyres.tmp)
 e2e_case(volume_table.name_with_percent_wins PROGRAM volume_table
   GIVEN sumtalpart.tmp "file://@DIR@/x%41.dat\n" GIVEN x%41.dat "${R}" GIVEN xA.dat "${OTHER}"
   EXPECT sumtallyres.tmp "${T}")
@@ -178,6 +185,11 @@ e2e_case(volume_table.windows_file_url_spaces_removed PROGRAM volume_table WINDO
 
 e2e_case(volume_table.windows_file_url_two_slashes PROGRAM volume_table WINDOWS_ONLY
   GIVEN sumtalpart.tmp "file://Z:@DIR@/out.dat\r\n" GIVEN out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+
+# The drive where the host goes, as some Windows software writes it.
+e2e_case(volume_table.windows_file_url_drive_as_host PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "file://Z:@DIR@/work%20dir/out.dat\r\n" GIVEN "work dir/out.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
 
 # Quotes as Explorer's "Copy as path" writes them; a file URL with a drive

@@ -11,8 +11,20 @@
 #include <QTextLayout>
 #include <QUrl>
 
+#include <cstring>
 #include <memory>
 #include <optional>
+
+#ifdef Q_OS_WIN
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 #include "mainwindow.h"
 #include "script_loading.h"
@@ -75,6 +87,55 @@ public:
 
 private:
   QTextCodec* saved_;
+};
+
+// The opens of each entry of the working directory and its folders since it
+// was made, as the kernel reports them (Linux only: elsewhere none). A file
+// looked at by a first open and read by a second would lose a pipe's data.
+class open_counter {
+public:
+  open_counter() {
+#ifdef Q_OS_LINUX
+    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QDirIterator it(QStringLiteral("."), QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    for (QString dir = QStringLiteral("."); !dir.isEmpty(); dir = it.hasNext() ? it.next() : "")
+      // Closes are watched only so that two opens in a row are not merged
+      // into one event.
+      folders_[inotify_add_watch(fd_, QFile::encodeName(dir).constData(), IN_OPEN | IN_CLOSE)] =
+          dir.mid(2) + (dir == "." ? "" : "/");
+#endif
+  }
+  ~open_counter() {
+#ifdef Q_OS_LINUX
+    close(fd_);
+#endif
+  }
+  open_counter(const open_counter&) = delete;
+  open_counter& operator=(const open_counter&) = delete;
+  open_counter(open_counter&&) = delete;
+  open_counter& operator=(open_counter&&) = delete;
+
+  QMap<QString, int> opens() const {
+    QMap<QString, int> counts;
+#ifdef Q_OS_LINUX
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got = 0; (got = read(fd_, events, sizeof events)) > 0;) {
+      for (const char* at = events; at < events + got;) {
+        inotify_event event{};
+        std::memcpy(&event, at, sizeof event);
+        if (event.len > 0 && (event.mask & IN_OPEN) != 0)
+          ++counts[folders_.value(event.wd) + QFile::decodeName(at + sizeof event)];
+        at += sizeof event + event.len;
+      }
+    }
+#endif
+    return counts;
+  }
+
+private:
+  int fd_ = -1;
+  QMap<int, QString> folders_;
 };
 
 }  // namespace
@@ -153,6 +214,18 @@ void script_loading_test::spellings_data() {
   QTest::newRow("ANSI code page, not UTF-8") << QByteArray("d\xE9\n") << QByteArray("Windows-1252")
                                              << QStringList{QString::fromUtf16(u"dé")};
   QTest::newRow("blank") << QByteArray(" \r\n") << keep << QStringList{};
+  // Only the first non-blank line counts, however far down, and it must be
+  // no longer than a path line may be.
+  QTest::newRow("2 MB of blank lines first")
+      << QByteArray(2000000, '\n') + " \t\r\na.txt" << keep << QStringList{"a.txt"};
+  QTest::newRow("line too long for a path")
+      << QByteArray(70000, 'a') + "\nb.txt" << keep << QStringList{};
+  QTest::newRow("UTF-8 decided on the first line")
+      << QByteArray("d\xC3\xA9 x\nlater \xFF\n") << QByteArray("Windows-1252")
+      << QStringList{QString::fromUtf16(u"dÃ©"), QString::fromUtf16(u"dÃ© x"),
+                     QString::fromUtf16(u"dé"), QString::fromUtf16(u"dé x")};
+  QTest::newRow("escaped NUL names nothing")
+      << QByteArray("file:///d/a%00b.txt") << keep << QStringList{"file:///d/a%00b.txt"};
 }
 
 void script_loading_test::spellings() {
@@ -161,7 +234,8 @@ void script_loading_test::spellings() {
   QFETCH(QStringList, expected);
   std::optional<locale_codec> codec;
   if (!locale.isEmpty()) codec.emplace(locale.constData());
-  QCOMPARE(script_path_spellings(script), expected);
+  QVERIFY(make_entry(QStringLiteral("script.inp"), script));
+  QCOMPARE(script_path_spellings(), expected);
 }
 
 void script_loading_test::shows_data() {
@@ -207,6 +281,13 @@ void script_loading_test::shows_data() {
   QTest::newRow("quoted file URL, localhost, non-ASCII")
       << QByteArray("\"file://localhost@DIR@/donn%C3%A9es.txt\"")
       << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  QTest::newRow("relative file URL")
+      << QByteArray("file:sub/a%2Etxt\n") << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}}
+      << "nested";
+  // A NUL ends the name QFile opens: "a.txt" must not be shown for either.
+  QTest::newRow("file URL with an escaped NUL")
+      << QByteArray("file://@DIR@/a.txt%00.bak") << ab << "";
+  QTest::newRow("NUL in the name") << QByteArray("a.txt\0.bak\n", 11) << ab << "";
   QTest::newRow("file URL of another host")
       << QByteArray("file://elsewhere@DIR@/a.txt") << ab << "";
 #ifndef Q_OS_WIN
@@ -218,10 +299,20 @@ void script_loading_test::shows_data() {
       << QByteArray("file:a.txt") << entry_map{{"file:a.txt", "url"}, {"a.txt", "alpha"}} << "url";
 #else
   // Names as Windows programs write them. <work> stands for the working
-  // directory, here with its drive letter.
-  QTest::newRow("non-ASCII name in the ANSI code page")
-      << QString::fromUtf16(u"données.txt\n").toLocal8Bit()
-      << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  // directory, here with its drive letter. The suite runs under code page
+  // 1252 and again under 932, where "ソ" is 83 5C: its second byte a backslash.
+  if (GetACP() == 932) {
+    const QString folder = QString::fromUtf16(u"ソース");
+    const entry_map japanese{{folder + "/", {}}, {folder + "/t.txt", "kana"}};
+    QTest::newRow("Shift-JIS folder name")
+        << QByteArray("\x83\x5C\x81\x5B\x83\x58\\t.txt\n") << japanese << "kana";
+    QTest::newRow("UTF-8 folder name under 932")
+        << folder.toUtf8() + "\\t.txt" << japanese << "kana";
+  } else {
+    QTest::newRow("non-ASCII name in the ANSI code page")
+        << QString::fromUtf16(u"données.txt\n").toLocal8Bit()
+        << entry_map{{QString::fromUtf16(u"données.txt"), "accent"}} << "accent";
+  }
   QTest::newRow("backslash path") << QByteArray("sub\\a.txt\n")
                                   << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}} << "nested";
   QTest::newRow("drive-letter path") << QByteArray("<work>\\a.txt\n") << ab << "alpha";
@@ -240,6 +331,8 @@ void script_loading_test::shows_data() {
                                  << "text";
   QTest::newRow("UTF-8 decoded") << t << target("gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80")
                                  << QString::fromUtf16(u"grüß € \U0001F600");
+#ifndef Q_OS_WIN
+  // Linux's encoding is UTF-8: invalid bytes have no other reading.
   QTest::newRow("invalid UTF-8 as replacement characters")
       << t
       << target(
@@ -247,8 +340,28 @@ void script_loading_test::shows_data() {
              "b\xFE"
              "c")
       << QString::fromUtf16(u"a\uFFFDb\uFFFDc");
+  QTest::newRow("UTF-8 cut off by the NUL")
+      << t << target(bytes("a\xE3\x83\0b", 5)) << QString::fromUtf16(u"a\uFFFD\uFFFD");
+#else
+  if (GetACP() == 932)
+    QTest::newRow("Shift-JIS text")
+        << t << target("\x93\xFA\x96\x7B\x8C\xEA \x83\x5C\x81\x5B\x83\x58\r\n")
+        << QString::fromUtf16(u"日本語 ソース\n");
+  else
+    QTest::newRow("code page 1252 text")
+        << t << target("\xB5 \xB0 \xE9") << QString::fromUtf16(u"µ ° é");
+#endif
   QTest::newRow("text after NUL dropped") << t << target(bytes("abc\0def\0", 8)) << "abc";
   QTest::newRow("NUL first") << t << target(bytes("\0abc", 4)) << "";
+  // UTF-16 as Notepad ("Unicode") and PowerShell 5 save it, on any system.
+  QTest::newRow("UTF-16 LE") << t << target(bytes("\xFF\xFEH\0i\0\r\0\n\0\xC7\x30", 12))
+                             << QString::fromUtf16(u"Hi\nデ");
+  QTest::newRow("UTF-16 BE, half a unit at the end")
+      << t << target(bytes("\xFE\xFF\0H\0i\0\n\x30\xC7\0", 11))
+      << QString::fromUtf16(u"Hi\nデ\uFFFD");
+  QTest::newRow("UTF-16 ends at a NUL unit, not a NUL byte")
+      << t << target(bytes("\xFF\xFE\x3D\xD8\0\xDE\0\x30\0\0x\0", 12))
+      << QString::fromUtf16(u"\U0001F600\u3000");
   QTest::newRow("tabs and trailing blanks kept") << t << target("\tx  \n  y") << "\tx  \n  y";
 
   // An empty box.
@@ -273,6 +386,7 @@ void script_loading_test::shows() {
   for (auto it = entries.cbegin(); it != entries.cend(); ++it)
     QVERIFY2(make_entry(it.key(), it.value()), qPrintable(it.key()));
   const entry_map before = snapshot();
+  const open_counter counter;
 
   {
     MainWindow window;
@@ -283,35 +397,73 @@ void script_loading_test::shows() {
     // Nothing but the load itself is on the undo stack.
     QCOMPARE(edit->document()->isUndoAvailable(), !expected.isEmpty());
   }
+  const QMap<QString, int> opens = counter.opens();
+#ifdef Q_OS_LINUX
+  QCOMPARE(opens.value(QStringLiteral("script.inp")), script.isNull() ? 0 : 1);
+#endif
+  for (auto it = opens.cbegin(); it != opens.cend(); ++it)
+    QVERIFY2(it.value() == 1,
+             qPrintable(it.key() + " opened " + QString::number(it.value()) + " times"));
 
   QCOMPARE(snapshot(), before);
 }
 
 void script_loading_test::shows_under_ansi_code_page_data() {
+  QTest::addColumn<QByteArray>("codec");
   QTest::addColumn<QByteArray>("script");
   QTest::addColumn<entry_map>("entries");
   QTest::addColumn<QString>("expected");
 
+  const QByteArray western("Windows-1252");
   const QString name = QString::fromUtf16(u"données.txt");
   const QByteArray utf8_name(
       "donn\xC3\xA9"
       "es.txt\n");
-  QTest::newRow("UTF-8 name") << utf8_name << entry_map{{name, "accent"}} << "accent";
+  QTest::newRow("UTF-8 name") << western << utf8_name << entry_map{{name, "accent"}} << "accent";
   QTest::newRow("the code page's reading wins")
-      << utf8_name
+      << western << utf8_name
       << entry_map{{name, "accent"}, {QString::fromUtf16(u"donnÃ©es.txt"), "code page"}}
       << "code page";
-  QTest::newRow("code page name") << QByteArray(
+  // Whether the name is UTF-8 is decided on its line alone.
+  QTest::newRow("UTF-8 name, then 600,000 é")
+      << western << utf8_name + QByteArray("\xC3\xA9").repeated(600000)
+      << entry_map{{name, "accent"}} << "accent";
+  QTest::newRow("UTF-8 name, then a stray byte") << western << utf8_name + "x\xFF\n"
+                                                 << entry_map{{name, "accent"}} << "accent";
+  QTest::newRow("code page name") << western
+                                  << QByteArray(
                                          "donn\xE9"
                                          "es.txt\n")
                                   << entry_map{{name, "accent"}} << "accent";
+
+  // The text: valid UTF-8 as UTF-8 on every system, anything else in the
+  // system's encoding unless that is UTF-8 or a UTF-8 mark says otherwise.
+  const QByteArray t("t.txt\n");
+  const auto target = [](const QByteArray& content) { return entry_map{{"t.txt", content}}; };
+  const QByteArray japanese("Shift_JIS");
+  QTest::newRow("code page 1252 text") << western << t << target(bytes("\xB5 \xB0 \xE9t\xE9\0x", 9))
+                                       << QString::fromUtf16(u"µ ° été");
+  QTest::newRow("UTF-8 under 1252")
+      << western << t << target("gr\xC3\xBC\xC3\x9F") << QString::fromUtf16(u"grüß");
+  QTest::newRow("UTF-8 mark, invalid bytes")
+      << western << t << target("\xEF\xBB\xBF\xB5\xE9") << QString::fromUtf16(u"\uFFFD\uFFFD");
+  QTest::newRow("Shift-JIS text") << japanese << t
+                                  << target(
+                                         "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x52\x83\x81"
+                                         "\x83\x93\x83\x67 \x83\x5C\x81\x5B\x83\x58")
+                                  << QString::fromUtf16(u"日本語のコメント ソース");
+  QTest::newRow("UTF-8 system: replacement characters")
+      << QByteArray("UTF-8") << t << target("\xB5\x83\x5C")
+      << QString::fromUtf16(u"\uFFFD\uFFFD\\");
 }
 
 // Names are made and looked up through the codec, as Windows makes them
 // through its code page; the folder goes while the codec still holds, since
 // its names do not decode under any other.
 void script_loading_test::shows_under_ansi_code_page() {
-  const locale_codec codec("Windows-1252");
+  QFETCH(QByteArray, codec);
+  QVERIFY(QTextCodec::codecForName(codec) != nullptr);
+  const locale_codec system(codec.constData());
   shows();
   dir_.reset();
 }
