@@ -15,7 +15,10 @@
 #endif
 
 #ifdef Q_OS_WIN
+// MinGW's C++ headers define NOMINMAX already.
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif

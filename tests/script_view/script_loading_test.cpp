@@ -16,7 +16,10 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
+// MinGW's C++ headers define NOMINMAX already.
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
