@@ -1,9 +1,13 @@
 # Makes the Windows .zip from a finished cross build and fails unless its
 # listing holds every file in EXPECTED (paths below the archive's top folder,
-# separated by |).
+# separated by |), and its THIRD-PARTY-NOTICES.txt has CR LF line ends and
+# holds the section of every component in NOTICE_COMPONENTS (separated by |)
+# as the build wrote it to NOTICE_SECTIONS/<component>.txt.
 #
 #   cmake -DCPACK=<cpack> -DCONFIG=<build>/CPackConfig.cmake -DDIR=<scratch folder>
-#         "-DEXPECTED=README.txt|LICENSE.txt|bin/volume_table.exe" -P check_zip.cmake
+#         "-DEXPECTED=README.txt|LICENSE.txt|bin/volume_table.exe"
+#         "-DNOTICE_COMPONENTS=zlib|mingw-w64" -DNOTICE_SECTIONS=<build>/third_party_notices
+#         -P check_zip.cmake
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -41,3 +45,38 @@ if(missing)
   list(JOIN missing ", " shown)
   message(FATAL_ERROR "missing from the .zip: ${shown}")
 endif()
+
+if(NOT NOTICE_COMPONENTS)
+  return()
+endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${archives}"
+  WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status)
+file(GLOB notices "${DIR}/*/THIRD-PARTY-NOTICES.txt")
+if(NOT status EQUAL 0 OR NOT notices)
+  message(FATAL_ERROR "cannot unpack THIRD-PARTY-NOTICES.txt from ${archives} (${status})")
+endif()
+# Read as bytes, since reading text drops every CR.
+file(READ "${notices}" hex HEX)
+string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
+if(bytes MATCHES "(^|[^0]. |0[^d] )0a ")
+  message(FATAL_ERROR "THIRD-PARTY-NOTICES.txt has a line that does not end in CR LF")
+endif()
+file(READ "${notices}" text)
+string(REPLACE "|" ";" components "${NOTICE_COMPONENTS}")
+foreach(component IN LISTS components)
+  set(section_file "${NOTICE_SECTIONS}/${component}.txt")
+  set(at -1)
+  if(EXISTS "${section_file}")
+    file(READ "${section_file}" section)
+    string(FIND "${text}" "${section}" at)
+  endif()
+  if(at EQUAL -1)
+    list(APPEND missing "${component}")
+  endif()
+endforeach()
+if(missing)
+  list(JOIN missing ", " shown)
+  message(FATAL_ERROR "THIRD-PARTY-NOTICES.txt lacks the notice of: ${shown}")
+endif()
+list(LENGTH components count)
+message(STATUS "THIRD-PARTY-NOTICES.txt: the notices of all ${count} components")

@@ -42,9 +42,25 @@ if(WIN32)
     "${PROJECT_BINARY_DIR}/LICENSE.txt" @ONLY NEWLINE_STYLE CRLF)
   install(FILES "${PROJECT_BINARY_DIR}/README.txt" "${PROJECT_BINARY_DIR}/LICENSE.txt"
     DESTINATION .)
+  # The notices of what MinGW-w64 and Qt link in come from the Debian packages
+  # of a cross build; a native MinGW has its own.
+  find_program(TOOLS_DPKG_QUERY dpkg-query)
+  set(tools_notice_components "")
+  if(MINGW AND TOOLS_DPKG_QUERY)
+    include(third_party_notices)
+    # script_view/ names the notes beside its Qt when it is built.
+    tools_third_party_notices("${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt" "${tools_qt_notes}")
+    install(FILES "${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt" DESTINATION .)
+    list(JOIN TOOLS_NOTICE_COMPONENTS "|" tools_notice_components)
+  else()
+    message(STATUS "THIRD-PARTY-NOTICES.txt is made in a cross build on Debian or Ubuntu only")
+  endif()
   if(BUILD_TESTING)
     # One argument for the script: a list would split into several.
     set(tools_zip_expected "README.txt|LICENSE.txt")
+    if(tools_notice_components)
+      string(APPEND tools_zip_expected "|THIRD-PARTY-NOTICES.txt")
+    endif()
     foreach(program IN ITEMS volume_table line_count point_count script_view)
       if(TARGET ${program})
         string(APPEND tools_zip_expected "|bin/${program}.exe")
@@ -57,7 +73,9 @@ if(WIN32)
     add_test(NAME package.zip_contents
       COMMAND "${CMAKE_COMMAND}" "-DCPACK=${CMAKE_CPACK_COMMAND}"
         "-DCONFIG=${PROJECT_BINARY_DIR}/CPackConfig.cmake" "-DDIR=${PROJECT_BINARY_DIR}/zip_check"
-        "-DEXPECTED=${tools_zip_expected}" -P "${PROJECT_SOURCE_DIR}/cmake/check_zip.cmake")
+        "-DEXPECTED=${tools_zip_expected}" "-DNOTICE_COMPONENTS=${tools_notice_components}"
+        "-DNOTICE_SECTIONS=${PROJECT_BINARY_DIR}/third_party_notices"
+        -P "${PROJECT_SOURCE_DIR}/cmake/check_zip.cmake")
     set_tests_properties(package.zip_contents PROPERTIES LABELS package)
   endif()
 else()
@@ -103,14 +121,22 @@ else()
   install(FILES "${tools_changelog}" DESTINATION "${tools_doc_dir}")
   install(FILES ${tools_gzipped} DESTINATION share/man/man1)
 
+  if(TOOLS_STATIC_RUNTIME)
+    # The archives the console programs have linked in (tools_console_program),
+    # whose source packages the .deb names in Built-Using.
+    set(CPACK_TOOLS_STATIC_ARCHIVES libc.a libstdc++.a libgcc.a libgcc_eh.a)
+    set(CPACK_TOOLS_CXX_COMPILER "${CMAKE_CXX_COMPILER}")
+    set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/debian/built_using.cmake")
+  endif()
+
   # The package workflow checks its result the way Debian checks packages;
   # the dependency script installs lintian for CI.
+  set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/check_deb.cmake")
   find_program(TOOLS_LINTIAN lintian)
   if(TOOLS_LINTIAN)
     set(CPACK_TOOLS_LINTIAN "${TOOLS_LINTIAN}")
-    set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/lint_deb.cmake")
   else()
-    message(STATUS "lintian not found: the .deb will not be checked")
+    message(STATUS "lintian not found: the .deb will not be checked by it")
   endif()
 endif()
 

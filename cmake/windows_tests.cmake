@@ -2,16 +2,17 @@
 # tests/CMakeLists.txt): the programs must run with no runtime DLLs beside
 # them, and Wine runs as one session for the whole test run.
 
-set(tools_console_programs volume_table line_count point_count)
+# Every program that ships: the console programs, and the viewer when a Qt
+# for Windows was found, linked as statically as they are.
+set(tools_static_programs volume_table line_count point_count)
 if(TARGET script_view)
-  # Qt included: the viewer is linked as statically as the console programs.
-  list(APPEND tools_console_programs script_view)
+  list(APPEND tools_static_programs script_view)
 endif()
 
 if(NOT CMAKE_OBJDUMP)
   message(FATAL_ERROR "no objdump for Windows executables: the static-runtime checks need one")
 endif()
-foreach(program IN LISTS tools_console_programs)
+foreach(program IN LISTS tools_static_programs)
   add_test(NAME "static_runtime.${program}"
     COMMAND "${CMAKE_COMMAND}" "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DEXE=$<TARGET_FILE:${program}>"
       -P "${PROJECT_SOURCE_DIR}/cmake/check_system_dlls.cmake")
@@ -31,6 +32,13 @@ add_test(NAME static_runtime.check_rejects_a_dynamic_build
 set_tests_properties(static_runtime.check_rejects_a_dynamic_build PROPERTIES
   LABELS static_runtime
   PASS_REGULAR_EXPRESSION "not a Windows system DLL: libstdc\\+\\+-6\\.dll\n")
+
+# Wine gives each program the ANSI code page of its own Unix locale, which
+# cmake/wine_env.sh takes from TOOLS_WINE_LANG: tests run with this
+# environment see code page 932, as on a Japanese Windows, while the Wine
+# session and every other test keep 1252. scripts/install-deps.sh generates
+# the locale.
+set(tools_cp932_environment "TOOLS_WINE_LANG=ja_JP.UTF-8")
 
 # One Wine session around the whole CTest run, started before CTest lists
 # the unit tests' cases (which already runs them under Wine) and stopped

@@ -1,5 +1,6 @@
 // The path cleaning of volume_table against plain string loops that remove
 // the same pieces, and the rules every list of its path spellings keeps.
+#include "do_replace.h"
 #include "fuzz_support.h"
 #include "path_handoff.h"
 

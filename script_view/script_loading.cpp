@@ -15,7 +15,6 @@
 #endif
 
 #ifdef Q_OS_WIN
-// MinGW's C++ headers define NOMINMAX already.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif

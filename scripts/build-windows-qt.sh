@@ -2,8 +2,11 @@
 # Builds the static Qt for 64-bit Windows (MinGW-w64) that script_view.exe is
 # linked against, from Debian's own qtbase source package with Debian's
 # patches, and installs it into a cache folder keyed by the qtbase version, the
-# configure line and the MinGW compiler. Does nothing when that folder exists.
-# The first run takes about 25 minutes on two idle cores.
+# configure line and the MinGW compiler. Does nothing when that folder exists,
+# unless it lacks the notes that the Windows .zip takes from Qt's source
+# (share/tamber-tools/ in it): then it unpacks the source again for those
+# only, in about a minute. The first run takes about 25 minutes on two idle
+# cores.
 #
 #   scripts/build-windows-qt.sh                 build unless cached; prints the prefix last
 #   scripts/build-windows-qt.sh --print-prefix  prints where the Qt is (or would be), builds nothing
@@ -58,7 +61,10 @@ if [ "${1:-}" = --print-prefix ]; then
   exit 0
 fi
 
-if [ -d "$prefix" ]; then
+# The notes are made whole and then moved in: if they are there, they are
+# complete.
+notes_dir=$prefix/share/tamber-tools
+if [ -d "$prefix" ] && [ -d "$notes_dir/qt-attribution" ]; then
   echo "build-windows-qt: cached Qt found"
   echo "$prefix"
   exit 0
@@ -105,7 +111,36 @@ run_logged() {
   say "$name took $((SECONDS - step_start)) s"
 }
 
-say "building Debian's qtbase $version for Windows into $prefix"
+# What the Windows .zip ships beside the viewer or takes its notices from,
+# written into folder $2 from the source in $1: Qt's licence (the LGPL-3.0,
+# and the GPL-3.0 that it builds on), where this Qt came from, and, in
+# qt-attribution/, Qt's records of the third-party code it bundles (every
+# qt_attribution.json with the licence files it names, in the source's
+# layout), from which the build picks what the viewer links.
+store_notes() {
+  local source_dir=$1 notes=$2 record licence
+  mkdir -p "$notes/qt-attribution"
+  cp "$source_dir/LICENSE.LGPL3" "$source_dir/LICENSE.GPL3" "$notes/"
+  echo "Qt $(sed -n 's/^MODULE_VERSION *= *//p' "$source_dir/.qmake.conf") (qtbase only), built from Debian's source package qtbase-opensource-src $version with Debian's patches, with MinGW-w64 $compiler, configured with: ${configure_options[*]}" \
+    >"$notes/qt-source.txt"
+  (
+    cd "$source_dir"
+    find src -name qt_attribution.json | while read -r record; do
+      cp --parents "$record" "$notes/qt-attribution/"
+      sed -n 's/.*"LicenseFile": *"\([^"]*\)".*/\1/p' "$record" | while read -r licence; do
+        licence=$(realpath -m --relative-to=. "$(dirname "$record")/$licence")
+        # One that Debian's tarball lacks: the build names it as missing.
+        if [ -e "$licence" ]; then cp --parents "$licence" "$notes/qt-attribution/"; fi
+      done
+    done
+  )
+}
+
+if [ -d "$prefix" ]; then
+  say "cached Qt found without the notes from its source; unpacking the source for them"
+else
+  say "building Debian's qtbase $version for Windows into $prefix"
+fi
 
 # deb-src entries for the Debian archive the system already uses.
 mkdir -p "$work/apt/sources.list.d" "$work/apt/lists/partial" "$work/apt/cache/archives/partial"
@@ -131,6 +166,20 @@ run_logged "apt source index" apt-get "${apt_options[@]}" update
   apt-get "${apt_options[@]}" source "qtbase-opensource-src=$version")
 source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qtbase-opensource-src-*')
 
+if [ -d "$prefix" ]; then
+  # A Qt cached by an earlier version of this script: its notes are made
+  # beside the old ones and swapped in; the Qt itself stays as it is.
+  store_notes "$source_dir" "$work/notes"
+  mkdir -p "$prefix/share"
+  rm -rf "$notes_dir.new"
+  cp -r "$work/notes" "$notes_dir.new"
+  rm -rf "$notes_dir"
+  mv "$notes_dir.new" "$notes_dir"
+  say "notes added to the cached Qt"
+  echo "$prefix"
+  exit 0
+fi
+
 # qmake calls ${CROSS_COMPILE}g++; make that the posix compiler whatever the
 # alternatives say.
 mkdir -p "$work/bin"
@@ -147,12 +196,7 @@ run_logged "make -j2" make -j2
 # run never leaves a folder that looks like a finished build.
 run_logged install make install INSTALL_ROOT="$work/stage"
 
-# What the Windows .zip ships beside the viewer: Qt's licence (the LGPL-3.0,
-# and the GPL-3.0 that it builds on) and where this Qt came from.
-mkdir -p "$work/stage$prefix/share/tamber-tools"
-cp "$source_dir/LICENSE.LGPL3" "$source_dir/LICENSE.GPL3" "$work/stage$prefix/share/tamber-tools/"
-echo "Qt $(sed -n 's/^MODULE_VERSION *= *//p' "$source_dir/.qmake.conf") (qtbase only), built from Debian's source package qtbase-opensource-src $version with Debian's patches, with MinGW-w64 $compiler, configured with: ${configure_options[*]}" \
-  >"$work/stage$prefix/share/tamber-tools/qt-source.txt"
+store_notes "$source_dir" "$work/stage$notes_dir"
 
 mkdir -p "$cache_root"
 mv "$work/stage$prefix" "$prefix"

@@ -22,8 +22,9 @@ test_packages=(
   googletest libgtest-dev libgmock-dev
   # the viewer's tests in a real X server
   xvfb xauth x11-utils libx11-dev
-  # Windows cross build, tested under Wine
-  g++-mingw-w64-x86-64-posix wine wine64
+  # Windows cross build, tested under Wine, also in a Japanese locale
+  # (generated below)
+  g++-mingw-w64-x86-64-posix wine wine64 locales
   # 32-bit x86 build of the line count
   gcc-multilib g++-multilib
   # the static Qt for Windows, from Debian's source package (dpkg-dev below unpacks it)
@@ -47,22 +48,37 @@ case "${1:-all}" in
     ;;
 esac
 
+# Runs `command` as root, through sudo when need be; where neither can, says
+# what is `missing` and which command to run as root instead, and fails.
+as_root() {
+  local command=$1 missing=$2
+  if [ "$(id -u)" -eq 0 ]; then
+    sh -c "$command"
+  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    sudo sh -c "$command"
+  else
+    echo "$missing" >&2
+    echo "Run this as root, then run this again:" >&2
+    echo "  sudo sh -c '$command'" >&2
+    exit 1
+  fi
+}
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  as_root "apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}" \
+    "These packages are missing: ${missing[*]}"
+fi
 
-install_cmd="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then
-  sh -c "$install_cmd"
-elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-  sudo sh -c "$install_cmd"
-else
-  echo "These packages are missing: ${missing[*]}" >&2
-  echo "Install them as root, then run this again:" >&2
-  echo "  sudo sh -c '$install_cmd'" >&2
-  exit 1
+# Wine gives each program the ANSI code page of its locale: the Windows tests
+# under code page 932 run in ja_JP.UTF-8, which Debian makes only when asked.
+if [ "${1:-all}" = all ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  as_root "grep -qx \"ja_JP.UTF-8 UTF-8\" /etc/locale.gen 2>/dev/null ||
+    echo \"ja_JP.UTF-8 UTF-8\" >>/etc/locale.gen; locale-gen --keep-existing" \
+    "The locale ja_JP.UTF-8 is missing."
 fi

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The header line of a region-volume table in a result file.
 inline constexpr std::string_view volume_header = "#  num    reg     volume";
@@ -32,6 +33,13 @@ struct scan_options {
 // when reading the result file failed part-way (each said on standard
 // error), otherwise 0.
 int find_word(std::string path, std::string header, const scan_options& options = {});
+
+// The same for the first of `spellings` that opens and reads: each is opened
+// once, and the file that opened is the one scanned, so that a pipe or FIFO
+// loses nothing to a look at whether it opens. Only when none does is the
+// message printed.
+int find_word(const std::vector<std::string>& spellings, const std::string& header,
+              const scan_options& options = {});
 
 // Writes to a table output and remembers the first failure.
 class table_writer {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -23,11 +24,55 @@ std::wstring widened(const std::string& path, UINT code_page, DWORD flags) {
   return name;
 }
 
+// Opens `name`, or, when it names a file past MAX_PATH, which only that
+// form reaches, its long form.
 std::FILE* open_wide(const std::wstring& name) {
-  return name.empty() ? nullptr : _wfopen(name.c_str(), L"rb");
+  if (name.empty()) {
+    return nullptr;
+  }
+  std::FILE* file = _wfopen(name.c_str(), L"rb");
+  if (file == nullptr) {
+    const std::wstring long_name = long_path_form(name);
+    if (!long_name.empty()) {
+      file = _wfopen(long_name.c_str(), L"rb");
+    }
+  }
+  return file;
 }
 
 }  // namespace
+
+std::wstring long_path_form(const std::wstring& name) {
+  const auto starts_with = [](const std::wstring& text, const wchar_t* prefix) {
+    return text.compare(0, std::wcslen(prefix), prefix) == 0;
+  };
+  // Taken as it is already, or a device.
+  if (starts_with(name, LR"(\\?\)") || starts_with(name, LR"(\\.\)")) {
+    return {};
+  }
+  // Windows takes the long form literally, so it is made from the full path,
+  // where ".", ".." and doubled slashes are resolved as in a plain path.
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) {
+      return {};
+    }
+    if (length < full.size()) {
+      full.resize(length);
+      break;
+    }
+    full.resize(length);
+  }
+  if (full.size() < MAX_PATH) {
+    return {};
+  }
+  if (starts_with(full, LR"(\\)")) {
+    return LR"(\\?\UNC\)" + full.substr(2);
+  }
+  return full.size() > 2 && full[1] == L':' ? LR"(\\?\)" + full : std::wstring();
+}
 #endif
 
 std::FILE* open_input(const std::string& path) {
@@ -48,17 +93,6 @@ std::FILE* open_input(const std::string& path) {
 #else
   return std::fopen(path.c_str(), "rb");
 #endif
-}
-
-bool is_readable_file(const std::string& path) {
-  std::FILE* file = open_input(path);
-  if (file == nullptr) {
-    return false;
-  }
-  (void)std::getc(file);
-  const bool readable = std::ferror(file) == 0;
-  close_input(file);
-  return readable;
 }
 
 bool seek_to(std::FILE* file, std::uint64_t offset) {

@@ -7,13 +7,17 @@
 // Opens `path` for reading as bytes. A path holding a NUL byte names no
 // file: the C library would open the part before the NUL instead. On
 // Windows the path's bytes are read in the ANSI code page, as the C library
-// reads them, and then, when they are UTF-8 and not plain ASCII, as UTF-8.
+// reads them, and then, when they are UTF-8 and not plain ASCII, as UTF-8;
+// each such name that does not open is tried again in its long form.
 std::FILE* open_input(const std::string& path);
 
-// Whether `path` opens for reading and its first byte can be read: a
-// directory opens on Linux but does not read, and on Windows does not open,
-// so both systems count it as no file.
-bool is_readable_file(const std::string& path);
+#ifdef _WIN32
+// The "\\?\" form of the full path of `name`, drive or UNC, when that path
+// is MAX_PATH (260) UTF-16 units long or more, which only this form opens;
+// empty otherwise. Relative names count with the working directory before
+// them, as Windows counts them.
+std::wstring long_path_form(const std::wstring& name);
+#endif
 
 // fseek with a 64-bit offset from the start of the file; std::fseek takes a
 // long, which is 32 bits on Windows.

@@ -7,6 +7,5 @@
 
 int main() {
   const path_line line = read_path_line(path_handoff_name);
-  const std::string path = first_readable(path_spellings(line.bytes, line.text));
-  return find_word(path, std::string(volume_header));
+  return find_word(path_spellings(line.bytes, line.text), std::string(volume_header));
 }

@@ -5,14 +5,18 @@
 //       makes <file> <bytes> long, the part past its current end a hole, and
 //       changes modes, in the order given;
 //   e2e_launch [--file-size-limit <bytes>] [--as-nobody] [--read-fails <file> <n>]
-//              [--rss-file <file>] -- <program> [<argument>...]
+//              [--rss-file <file>] [--fifo <name> <content>]... -- <program> [<argument>...]
 //       runs <program> with RLIMIT_FSIZE set and SIGXFSZ ignored (so a write
 //       past the limit fails with EFBIG instead of killing it), as uid and
 //       gid 65534 with no supplementary groups (when started as root: other
 //       users are refused by permissions already), with its <n>-th read(2)
 //       of <file> failing with EIO, and writes its peak resident set in KiB
-//       to <file>. The exit status is the program's; a program killed by a
-//       signal is said so on standard error, with status 128 + the signal.
+//       to <file>, with a FIFO <name> whose writer waits for a reader,
+//       writes the bytes of the file <content> once and closes. The exit
+//       status is the program's; a program killed by a signal is said so on
+//       standard error, with status 128 + the signal. With a FIFO, a program
+//       still running after fifo_seconds waits for a writer that is gone: it
+//       is killed, and a FIFO that nobody opened is said too.
 //       The size limit binds every file the program writes, its standard
 //       streams too when they are files; run_case.cmake gives it pipes.
 //
@@ -36,13 +40,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr int launcher_failed = 125;
 constexpr uid_t nobody = 65534;
+// Far longer than any case takes to read its FIFOs.
+constexpr int fifo_seconds = 20;
 
 [[noreturn]] void fail(const std::string& what) {
   (void)std::fprintf(stderr, "e2e_launch: %s\n", what.c_str());
@@ -102,6 +110,7 @@ struct run_options {
   std::string read_fails;  // resolved path of the file, or empty
   long failing_read = 0;
   const char* rss_file = nullptr;
+  std::vector<std::pair<std::string, std::string>> fifos;  // name, file of its content
   char** program = nullptr;
 };
 
@@ -207,12 +216,75 @@ bool fail_read(pid_t, const run_options&, int&, rusage&) {
 }
 #endif
 
+// Makes the FIFO `name` and starts its writer: it waits for a reader, writes
+// the bytes of the file `content` once and closes, so that a reader that
+// opens the FIFO a second time finds no writer.
+pid_t start_fifo_writer(const std::string& name, const std::string& content) {
+  if (mkfifo(name.c_str(), 0644) != 0) {
+    fail_errno(name);
+  }
+  const pid_t writer = fork();
+  if (writer < 0) {
+    fail_errno("fork");
+  }
+  if (writer == 0) {
+    const int in = open(content.c_str(), O_RDONLY | O_CLOEXEC);
+    const int out = open(name.c_str(), O_WRONLY | O_CLOEXEC);
+    char block[4096];
+    ssize_t got = 0;
+    while (in >= 0 && out >= 0 && (got = read(in, block, sizeof block)) > 0) {
+      for (ssize_t put = 0; put < got;) {
+        const ssize_t wrote = write(out, block + put, static_cast<std::size_t>(got - put));
+        if (wrote < 0) {
+          _exit(launcher_failed);
+        }
+        put += wrote;
+      }
+    }
+    _exit(in >= 0 && out >= 0 && got == 0 ? 0 : launcher_failed);
+  }
+  return writer;
+}
+
+// Waits for `child` for at most `seconds`; false when it still runs then.
+bool wait_at_most(pid_t child, int seconds, int& status, rusage& usage) {
+  const timespec pause{0, 10'000'000L};  // 10 ms
+  for (int waited = 0; waited < seconds * 100; ++waited) {
+    const pid_t got = wait4(child, &status, WNOHANG, &usage);
+    if (got == child) {
+      return true;
+    }
+    if (got < 0 && errno != EINTR) {
+      fail_errno("wait4");
+    }
+    (void)nanosleep(&pause, nullptr);
+  }
+  return false;
+}
+
+// After the program: a writer still waiting means that nobody opened its
+// FIFO.
+void end_fifo_writers(const std::vector<pid_t>& writers, const run_options& options) {
+  for (std::size_t i = 0; i < writers.size(); ++i) {
+    int status = 0;
+    rusage usage{};
+    if (!wait_at_most(writers[i], 2, status, usage)) {
+      (void)kill(writers[i], SIGKILL);
+      (void)wait_for(writers[i], status, usage);
+      (void)std::fprintf(stderr, "e2e_launch: nobody opened the FIFO %s\n",
+                         options.fifos[i].first.c_str());
+    }
+  }
+}
+
 run_options parse_run(int argc, char** argv) {
   run_options options;
   int i = 1;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
     const std::string option = argv[i];
-    const int values = option == "--read-fails" ? 2 : option == "--as-nobody" ? 0 : 1;
+    const int values = option == "--read-fails" || option == "--fifo" ? 2
+                       : option == "--as-nobody"                      ? 0
+                                                                      : 1;
     if (i + values >= argc) {
       fail(option + " needs a value");
     }
@@ -230,6 +302,8 @@ run_options parse_run(int argc, char** argv) {
       options.failing_read = static_cast<long>(parse_number(argv[i + 2], 10));
     } else if (option == "--rss-file") {
       options.rss_file = argv[i + 1];
+    } else if (option == "--fifo") {
+      options.fifos.emplace_back(argv[i + 1], argv[i + 2]);
     } else {
       fail("unknown option " + option);
     }
@@ -243,6 +317,10 @@ run_options parse_run(int argc, char** argv) {
 }
 
 int run(const run_options& options) {
+  std::vector<pid_t> writers;
+  for (const auto& [name, content] : options.fifos) {
+    writers.push_back(start_fifo_writer(name, content));
+  }
   const pid_t child = fork();
   if (child < 0) {
     fail_errno("fork");
@@ -260,9 +338,18 @@ int run(const run_options& options) {
     (void)std::fprintf(stderr, "e2e_launch: the program ended before read %ld of %s\n",
                        options.failing_read, options.read_fails.c_str());
   }
+  if (!ended && !writers.empty()) {
+    ended = wait_at_most(child, fifo_seconds, status, usage);
+    if (!ended) {
+      (void)std::fprintf(stderr, "e2e_launch: %s still ran after %d s, waiting on a FIFO\n",
+                         options.program[0], fifo_seconds);
+      (void)kill(child, SIGKILL);
+    }
+  }
   if (!ended && wait_for(child, status, usage) != child) {
     fail_errno("wait4");
   }
+  end_fifo_writers(writers, options);
   if (options.rss_file != nullptr) {
     std::FILE* file = std::fopen(options.rss_file, "w");
     if (file == nullptr || std::fprintf(file, "%ld\n", usage.ru_maxrss) < 0 ||

@@ -1,5 +1,5 @@
 # The Linux-only case words (SPARSE, CHMOD, AS_NOBODY, FILE_SIZE_LIMIT,
-# READ_FAILS, MAX_RSS_KIB; see parse_case.cmake) for run_case.cmake, which
+# READ_FAILS, MAX_RSS_KIB, FIFO; see parse_case.cmake) for run_case.cmake, which
 # calls these from its e2e_case, where the case_* variables are set. They do
 # nothing for a case that uses none of the words. LAUNCHER is e2e_launch.
 
@@ -83,6 +83,13 @@ function(e2e_fault_launch dir out_var)
     file(REMOVE "${dir}.maxrss")
     list(APPEND launch --rss-file "${dir}.maxrss")
   endif()
+  # What each FIFO's writer writes waits beside the working directory too.
+  set(i 0)
+  foreach(name IN LISTS case_fifo_names)
+    file(WRITE "${dir}.fifo${i}" "${case_fifo_${name}}")
+    list(APPEND launch --fifo "${name}" "${dir}.fifo${i}")
+    math(EXPR i "${i} + 1")
+  endforeach()
   if(launch)
     e2e_fault_need_launcher()
     set(launch "${LAUNCHER}" ${launch} --)
@@ -121,6 +128,11 @@ function(e2e_fault_finish dir)
   # archive of the build tree.
   foreach(name IN LISTS case_sparse_names)
     file(REMOVE "${dir}/${name}")
+  endforeach()
+  set(i 0)
+  foreach(name IN LISTS case_fifo_names)
+    file(REMOVE "${dir}.fifo${i}")
+    math(EXPR i "${i} + 1")
   endforeach()
   if(case_as_nobody)
     get_filename_component(base "${dir}" DIRECTORY)

@@ -7,18 +7,25 @@
 #            [ABSENT <file>]...               file that must not exist afterwards
 #            [STDOUT <text>] [STDERR <regex>] [STATUS <code>]
 #            [LINUX_ONLY] [WINDOWS_ONLY]
+#            [CODE_PAGE 1252|932|any]         the ANSI code page it runs under under Wine
 #            and, with LINUX_ONLY only:
 #            [SPARSE <file> <bytes>]...       <file> made <bytes> long, a hole after its content
 #            [CHMOD <path> <octal>]...        mode set once the files are made; "." is the directory
 #            [AS_NOBODY]                      the program run as uid and gid 65534
 #            [FILE_SIZE_LIMIT <bytes>]        RLIMIT_FSIZE, SIGXFSZ ignored: writes past it get EFBIG
 #            [READ_FAILS <file> <n>]          the program's n-th read(2) of <file> fails with EIO
-#            [MAX_RSS_KIB <kib>]              bound on the program's peak resident set)
+#            [MAX_RSS_KIB <kib>]              bound on the program's peak resident set
+#            [FIFO <file> <content>]...       <file> a FIFO that one writer fills once, then closes)
 #
 # Contents are CMake strings, so "\n", "\r" and "\t" are the bytes themselves;
 # "@DIR@" stands for the case's working directory, "@WINDIR@" for the same
 # with backslashes, for Windows spellings. STDOUT and STDERR default to
 # empty, STATUS to 0.
+#
+# Under Wine the tables run under code page 1252, as on a Western Windows,
+# and the path cases again under 932, as on a Japanese one (CMakeLists.txt):
+# CODE_PAGE names the runs a case belongs to, 1252 when not given. A case
+# for 932 alone is one for Windows only.
 #
 # The LINUX_ONLY words are served by e2e_launch (fault_words.cmake). SPARSE
 # and then CHMOD apply after GIVEN, MKDIR and SYMLINK; a SPARSE file is
@@ -29,6 +36,10 @@
 # cases as that user, whom the permissions bind already. READ_FAILS
 # intercepts the system call through ptrace, on x86-64 only (elsewhere the
 # case is not registered): the program gets EIO as from a failing disk.
+# FIFO's writer waits for a reader, writes <content> and closes: a program
+# that opens the file once reads it all, one that opens it again waits for a
+# writer that is gone, and is killed after 20 seconds. A FIFO that nobody
+# opened is said on standard error.
 #
 # The case tables are read twice: at configure time, where e2e_case registers
 # a test, and by run_case.cmake, where it runs the one case it was asked for.
@@ -47,6 +58,7 @@ set(case_stdout "")
 set(case_stderr "^$")
 set(case_status 0)
 set(case_platform "any")
+set(case_code_page 1252)
 set(case_sparse_names "")
 set(case_chmod_paths "")
 set(case_as_nobody FALSE)
@@ -54,6 +66,7 @@ set(case_file_size_limit "")
 set(case_read_fails_file "")
 set(case_read_fails_count "")
 set(case_max_rss_kib "")
+set(case_fifo_names "")
 math(EXPR _last "${ARGC} - 1")
 set(_i 1)
 while(_i LESS_EQUAL _last)
@@ -63,7 +76,7 @@ while(_i LESS_EQUAL _last)
     set(case_platform "linux")
   elseif(_word STREQUAL "WINDOWS_ONLY")
     set(case_platform "windows")
-  elseif(_word MATCHES "^(GIVEN|EXPECT|SYMLINK)$")
+  elseif(_word MATCHES "^(GIVEN|EXPECT|SYMLINK|FIFO)$")
     math(EXPR _j "${_i} + 1")
     set(_key "${ARGV${_i}}")
     set(_value "${ARGV${_j}}")
@@ -74,6 +87,9 @@ while(_i LESS_EQUAL _last)
     elseif(_word STREQUAL "EXPECT")
       list(APPEND case_expect_names "${_key}")
       set("case_expect_${_key}" "${_value}")
+    elseif(_word STREQUAL "FIFO")
+      list(APPEND case_fifo_names "${_key}")
+      set("case_fifo_${_key}" "${_value}")
     else()
       list(APPEND case_symlinks "${_key}")
       set("case_symlink_${_key}" "${_value}")
@@ -93,6 +109,12 @@ while(_i LESS_EQUAL _last)
       set(case_stderr "${_value}")
     else()
       set(case_status "${_value}")
+    endif()
+  elseif(_word STREQUAL "CODE_PAGE")
+    set(case_code_page "${ARGV${_i}}")
+    math(EXPR _i "${_i} + 1")
+    if(NOT case_code_page MATCHES "^(1252|932|any)$")
+      message(FATAL_ERROR "e2e case ${case_name}: CODE_PAGE '${case_code_page}' is not 1252, 932 or any")
     endif()
   elseif(_word STREQUAL "AS_NOBODY")
     set(case_as_nobody TRUE)
@@ -133,7 +155,7 @@ if(case_program STREQUAL "")
   message(FATAL_ERROR "e2e case ${case_name}: no PROGRAM")
 endif()
 set(_linux_words "${case_sparse_names}${case_chmod_paths}${case_file_size_limit}")
-string(APPEND _linux_words "${case_read_fails_file}${case_max_rss_kib}")
+string(APPEND _linux_words "${case_read_fails_file}${case_max_rss_kib}${case_fifo_names}")
 if(NOT case_platform STREQUAL "linux" AND (case_as_nobody OR NOT _linux_words STREQUAL ""))
   message(FATAL_ERROR "e2e case ${case_name}: its words need LINUX_ONLY")
 endif()

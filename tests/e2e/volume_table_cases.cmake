@@ -67,10 +67,10 @@ e2e_case(volume_table.utf8_byte_order_mark PROGRAM volume_table
 e2e_case(volume_table.name_with_the_mark_wins PROGRAM volume_table
   GIVEN sumtalpart.tmp "${BOM8}out.dat\n" GIVEN "${BOM8}out.dat" "${R}" GIVEN out.dat "${OTHER}"
   EXPECT sumtallyres.tmp "${T}")
-e2e_case(volume_table.utf16_little_endian PROGRAM volume_table
+e2e_case(volume_table.utf16_little_endian PROGRAM volume_table CODE_PAGE any
   GIVEN sumtalpart.tmp "${DATA_UTF16LE}" GIVEN "データ" "${R}"
   EXPECT sumtallyres.tmp "${T}")
-e2e_case(volume_table.utf16_big_endian PROGRAM volume_table
+e2e_case(volume_table.utf16_big_endian PROGRAM volume_table CODE_PAGE any
   GIVEN sumtalpart.tmp "${DATA_UTF16BE}" GIVEN "データ" "${R}"
   EXPECT sumtallyres.tmp "${T}")
 e2e_case(volume_table.utf16_bytes_name_wins PROGRAM volume_table LINUX_ONLY
@@ -90,7 +90,7 @@ e2e_case(volume_table.file_url_local_host PROGRAM volume_table
 e2e_case(volume_table.file_url_one_slash PROGRAM volume_table
   GIVEN sumtalpart.tmp "file:@DIR@/out.dat\n" GIVEN out.dat "${R}"
   EXPECT sumtallyres.tmp "${T}")
-e2e_case(volume_table.file_url_percent_escapes PROGRAM volume_table
+e2e_case(volume_table.file_url_percent_escapes PROGRAM volume_table CODE_PAGE any
   GIVEN sumtalpart.tmp "\"file://@DIR@/work%20dir/d%C3%A9.dat\"\n" GIVEN "work dir/dé.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
 # A relative file URL; a NUL, escaped, names no file (not "a").
@@ -104,9 +104,34 @@ e2e_case(volume_table.name_with_percent_wins PROGRAM volume_table
   GIVEN sumtalpart.tmp "file://@DIR@/x%41.dat\n" GIVEN x%41.dat "${R}" GIVEN xA.dat "${OTHER}"
   EXPECT sumtallyres.tmp "${T}")
 
+# A result file that is a FIFO, through each spelling, and a hand-off file
+# that is one: each name is opened once and the file that opened is read. A
+# look at whether it opens would take the writer's data, and a second open
+# would wait for a writer that is gone.
+e2e_case(volume_table.fifo_plain PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "out.dat\n" FIFO out.dat "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_with_a_real_space PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "a b.dat\n" FIFO "a b.dat" "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_quoted PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "\"@DIR@/a b.dat\"\n" FIFO "a b.dat" "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_local_host_url PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "file://localhost@DIR@/out.dat\n" FIFO out.dat "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_after_utf8_mark PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "${BOM8}out.dat\n" FIFO out.dat "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.fifo_after_utf16_mark PROGRAM volume_table LINUX_ONLY
+  GIVEN sumtalpart.tmp "${DATA_UTF16LE}" FIFO "データ" "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.handoff_fifo_after_utf8_mark PROGRAM volume_table LINUX_ONLY
+  FIFO sumtalpart.tmp "${BOM8}\r\n out.dat\n" GIVEN out.dat "${R}" EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.handoff_and_result_fifos_after_utf16_mark PROGRAM volume_table LINUX_ONLY
+  FIFO sumtalpart.tmp "${DATA_UTF16BE}" FIFO "データ" "${R}" EXPECT sumtallyres.tmp "${T}")
+# A folder opens on Linux, but does not read: the next spelling is read.
+e2e_case(volume_table.folder_then_the_next_spelling PROGRAM volume_table
+  GIVEN sumtalpart.tmp "a b.dat\n" MKDIR ab.dat GIVEN "a b.dat" "${R}" EXPECT sumtallyres.tmp "${T}")
+
 # A UTF-8 name: on Linux the bytes themselves, on Windows read as UTF-8
 # once the ANSI code page names no file.
-e2e_case(volume_table.utf8_name PROGRAM volume_table
+e2e_case(volume_table.utf8_name PROGRAM volume_table CODE_PAGE any
   GIVEN sumtalpart.tmp "données/out.dat\n" GIVEN "données/out.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
 
@@ -153,7 +178,7 @@ e2e_case(volume_table.windows_drive_letter_path PROGRAM volume_table WINDOWS_ONL
   GIVEN sumtalpart.tmp "Z:@DIR@/out.dat\r\n" GIVEN out.dat "${R}"
   EXPECT sumtallyres.tmp "${T}")
 
-e2e_case(volume_table.windows_drive_letter_backslashes PROGRAM volume_table WINDOWS_ONLY
+e2e_case(volume_table.windows_drive_letter_backslashes PROGRAM volume_table CODE_PAGE any WINDOWS_ONLY
   GIVEN sumtalpart.tmp "Z:@WINDIR@\\out.dat\r\n" GIVEN out.dat "${R}"
   EXPECT sumtallyres.tmp "${T}")
 
@@ -194,13 +219,13 @@ e2e_case(volume_table.windows_file_url_drive_as_host PROGRAM volume_table WINDOW
 
 # Quotes as Explorer's "Copy as path" writes them; a file URL with a drive
 # letter, a host and percent escapes.
-e2e_case(volume_table.windows_quoted_path PROGRAM volume_table WINDOWS_ONLY
+e2e_case(volume_table.windows_quoted_path PROGRAM volume_table CODE_PAGE any WINDOWS_ONLY
   GIVEN sumtalpart.tmp "\"Z:@WINDIR@\\work dir\\out.dat\"\r\n" GIVEN "work dir/out.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
 e2e_case(volume_table.windows_file_url_local_host PROGRAM volume_table WINDOWS_ONLY
   GIVEN sumtalpart.tmp "file://localhost/Z:@DIR@/out.dat\r\n" GIVEN out.dat "${R}"
   EXPECT sumtallyres.tmp "${T}")
-e2e_case(volume_table.windows_file_url_percent_escapes PROGRAM volume_table WINDOWS_ONLY
+e2e_case(volume_table.windows_file_url_percent_escapes PROGRAM volume_table CODE_PAGE any WINDOWS_ONLY
   GIVEN sumtalpart.tmp "file:///Z:@DIR@/%E3%83%87%E3%83%BC%E3%82%BF/work%20dir/out.dat\r\n"
   GIVEN "データ/work dir/out.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
@@ -211,7 +236,7 @@ string(ASCII 233 E_ACUTE_1252)
 e2e_case(volume_table.windows_ansi_name PROGRAM volume_table WINDOWS_ONLY
   GIVEN sumtalpart.tmp "donn${E_ACUTE_1252}es/out.dat\r\n" GIVEN "données/out.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
-e2e_case(volume_table.windows_utf8_drive_path PROGRAM volume_table WINDOWS_ONLY
+e2e_case(volume_table.windows_utf8_drive_path PROGRAM volume_table CODE_PAGE any WINDOWS_ONLY
   GIVEN sumtalpart.tmp "Z:@DIR@/データ/out.dat\r\n" GIVEN "データ/out.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
 # "é" in UTF-8 is C3 A9, which code page 1252 reads as "Ã©": that name wins.
@@ -222,6 +247,21 @@ e2e_case(volume_table.windows_ansi_name_wins_over_utf8 PROGRAM volume_table WIND
 # The UTF-16 line's own bytes FF FE C7 30 ... in code page 1252.
 e2e_case(volume_table.windows_utf16_bytes_name_wins PROGRAM volume_table WINDOWS_ONLY
   GIVEN sumtalpart.tmp "${DATA_UTF16LE}" GIVEN "ÿþÇ0ü0¿0" "${R}" GIVEN "データ" "${OTHER}"
+  EXPECT sumtallyres.tmp "${T}")
+
+# The same under code page 932, as on a Japanese Windows: Shift-JIS names,
+# and "ソ" is 83 5C, its second byte a backslash. Such a path names its file
+# as written; a UTF-8 one does once the code page's reading names none.
+string(ASCII 131 102 129 91 131 94 DATA_SJIS)
+string(ASCII 131 92 129 91 131 88 SOURCE_SJIS)
+e2e_case(volume_table.windows_shift_jis_folder PROGRAM volume_table CODE_PAGE 932
+  GIVEN sumtalpart.tmp "Z:@WINDIR@\\${DATA_SJIS}\\out.dat\r\n" GIVEN "データ/out.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.windows_shift_jis_backslash_byte PROGRAM volume_table CODE_PAGE 932
+  GIVEN sumtalpart.tmp "${SOURCE_SJIS}\\${SOURCE_SJIS}.dat\r\n" GIVEN "ソース/ソース.dat" "${R}"
+  EXPECT sumtallyres.tmp "${T}")
+e2e_case(volume_table.windows_utf8_name_under_932 PROGRAM volume_table CODE_PAGE 932
+  GIVEN sumtalpart.tmp "Z:@DIR@/ソース/out.dat\n" GIVEN "ソース/out.dat" "${R}"
   EXPECT sumtallyres.tmp "${T}")
 
 e2e_case(volume_table.windows_drive_that_does_not_exist PROGRAM volume_table WINDOWS_ONLY

@@ -20,7 +20,6 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
-// MinGW's C++ headers define NOMINMAX already.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -342,6 +341,8 @@ void script_loading_test::shows_data() {
   QTest::newRow("backslash path") << QByteArray("sub\\a.txt\n")
                                   << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}} << "nested";
   QTest::newRow("drive-letter path") << QByteArray("<work>\\a.txt\n") << ab << "alpha";
+  QTest::newRow("file URL, the drive where the host goes")
+      << QByteArray("file://<work>\\a%2Etxt\n") << ab << "alpha";
 #endif
 
   // How the text is shown.
@@ -463,6 +464,9 @@ void script_loading_test::shows_under_ansi_code_page_data() {
   QTest::newRow("UTF-8 name, then 600,000 é")
       << western << utf8_name + QByteArray("\xC3\xA9").repeated(600000)
       << entry_map{{name, "accent"}} << "accent";
+  QTest::newRow("2 MB of blank lines, then a UTF-8 name")
+      << western << QByteArray(2000000, '\n') + utf8_name << entry_map{{name, "accent"}}
+      << "accent";
   QTest::newRow("UTF-8 name, then a stray byte") << western << utf8_name + "x\xFF\n"
                                                  << entry_map{{name, "accent"}} << "accent";
   QTest::newRow("code page name") << western
