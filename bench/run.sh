@@ -6,6 +6,11 @@
 # alone; a program that fails or writes a wrong result makes it non-zero.
 # The multi-gigabyte checks are `ctest --preset huge`'s, not repeated here.
 #
+# The viewer's rows over 100 MB and 300 MiB files compare its load with that
+# of an older viewer, built from git (a checkout is needed) with today's
+# benchmark source over it, in build/viewer-reference/<commit>/, kept there for
+# the next run.
+#
 #   bench/run.sh
 #
 # Environment:
@@ -16,6 +21,9 @@
 #   BENCH_SIZE       size of the large inputs (default 1G; the goals are for 1G)
 #   BENCH_TABLES_SIZE  size of the result file of tables only, where most of
 #                    the file is copied out (default 256M; the goals are for it)
+#   BENCH_VIEWER_RUNS      runs of each big-file viewer row per build (default 3)
+#   BENCH_VIEWER_REFERENCE the viewer to compare with (default 223295a2f3d5,
+#                    the last that loaded the whole text before showing its window)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -236,6 +244,95 @@ peak_row "peak RSS grep -F -A6, result file" "$work/big" - \
 [ $have_rg = 1 ] && peak_row "peak RSS rg -F -A6 --no-mmap, result file" "$work/big" - \
   sh -c "rg -F -A6 --no-mmap '$header' result.out > rg.out"
 
+rm -rf "$work"/{big,tables,text,one,handoff}
+viewer_bench=$bin/bench/script_view/script_view_bench
+# Without a display the viewer can still draw off screen.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+fi
+
+# reference_bench COMMIT: builds today's script_view_bench over the viewer of
+# COMMIT and prints its path; nothing when that cannot be done.
+reference_bench() {
+  local commit dir
+  commit=$(git -C "$root" rev-parse -q --verify "$1^{commit}" 2>/dev/null) || return 1
+  dir=$root/build/viewer-reference/$commit
+  if [ ! -e "$dir/CMakePresets.json" ]; then
+    mkdir -p "$dir"
+    git -C "$root" archive "$commit" | tar -x -C "$dir" || return 1
+  fi
+  cp bench/script_view/script_view_bench.cpp "$dir/bench/script_view/"
+  (cd "$dir" && cmake --preset release-tests && cmake --build --preset release-tests \
+    --target script_view_bench) >"$work/log" 2>&1 || { tail -n 20 "$work/log" >&2; return 1; }
+  echo "$dir/build/release-tests/bench/script_view/script_view_bench"
+}
+
+# open_rows SIZE: the rows over the SIZE file of both viewers, each run alone
+# in a process (its peak RSS is the row's), the two taking turns.
+open_rows() {
+  local size=$1 i which order program outs=() summary
+  for ((i = 0; i < viewer_runs; i++)); do
+    order=(today reference)
+    ((i % 2 == 0)) || order=(reference today)
+    for which in "${order[@]}"; do
+      program=$viewer_bench
+      [ "$which" = reference ] && program=$reference_program
+      if ! (cd "$work" && TMPDIR=$work /usr/bin/time -f %M -o "$work/open.$which.$i.rss" \
+        "$program" --benchmark_filter="^open/$size " \
+        --benchmark_out="$work/open.$which.$i.json" --benchmark_out_format=json) \
+        >"$work/log" 2>&1; then
+        mark_wrong "script_view_bench, $which viewer over $size: $(tail -n 5 "$work/log")"
+        return
+      fi
+      outs+=("$which" "$work/open.$which.$i.json" "$work/open.$which.$i.rss")
+    done
+  done
+  if ! summary=$(python3 - "${outs[@]}" <<'PY'
+import json, statistics, sys
+runs = {}
+args = sys.argv[1:]
+for which, out, rss in zip(args[0::3], args[1::3], args[2::3]):
+    for b in json.load(open(out))["benchmarks"]:
+        if b.get("error_occurred"):
+            sys.exit(f"{which}: {b.get('error_message')}")
+        r = runs.setdefault(which, {"window_s": [], "loaded_s": [], "rss": []})
+        r["window_s"].append(b["window_s"])
+        r["loaded_s"].append(b["loaded_s"])
+    runs[which]["rss"].append(int(open(rss).read().split()[-1]))
+t, r = runs["today"], runs["reference"]
+print(statistics.median(t["window_s"]), statistics.median(r["window_s"]),
+      statistics.median(t["loaded_s"]), statistics.median(r["loaded_s"]),
+      max(t["rss"]) / 1024, max(r["rss"]) / 1024)
+PY
+  ); then
+    mark_wrong "script_view_bench over $size: $summary"
+    return
+  fi
+  local window ref_window loaded ref_loaded rss ref_rss
+  read -r window ref_window loaded ref_loaded rss ref_rss <<<"$summary"
+  row "script_view, $size: window after" \
+    "$(printf '%.2f s (older %.2f s)' "$window" "$ref_window")" "<= 1 s" \
+    "$(awk -v w="$window" 'BEGIN { print (w <= 1) ? "PASS" : "MISS" }')"
+  row "script_view, $size: loaded / older viewer" \
+    "$(awk -v a="$loaded" -v b="$ref_loaded" 'BEGIN { printf "%.3fx (%.1f / %.1f s)", a / b, a, b }')" \
+    "<= 1.2" "$(awk -v a="$loaded" -v b="$ref_loaded" 'BEGIN { print (a / b <= 1.2) ? "PASS" : "MISS" }')"
+  row "peak RSS script_view, $size" "$(printf '%.1f MiB (older %.1f)' "$rss" "$ref_rss")" \
+    "<= older" "$(awk -v a="$rss" -v b="$ref_rss" 'BEGIN { print (a <= b) ? "PASS" : "MISS" }')"
+}
+
+viewer_runs=${BENCH_VIEWER_RUNS:-3}
+reference=${BENCH_VIEWER_REFERENCE:-223295a2f3d5}
+if [ -x "$viewer_bench" ]; then
+  printf '== script_view over big files, against the viewer of %s (%s runs each)\n' \
+    "$reference" "$viewer_runs" >&2
+  if reference_program=$(reference_bench "$reference"); then
+    open_rows "100 MB"
+    open_rows "300 MiB"
+  else
+    echo "script_view: the viewer of $reference could not be built; its big-file rows are skipped"
+  fi
+fi
+
 printf '%-44s  %-28s  %-11s  %s\n' check measured goal result ----- -------- ---- ------
 for r in "${rows[@]}"; do
   IFS=$'\t' read -r what value goal result <<<"$r"
@@ -246,16 +343,11 @@ if awk -v l="${load_after_timing%% *}" 'BEGIN { exit !(l > 1.5) }'; then
   echo "Warning: other work was running; timings, above all start-up, may be off. Rerun when idle."
 fi
 
-rm -rf "$work"/{big,tables,text,one,handoff}
-viewer_bench=$bin/bench/script_view/script_view_bench
 echo
 if [ -x "$viewer_bench" ]; then
-  echo "script_view_bench:"
-  # Without a display the viewer can still draw off screen.
-  if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-  fi
-  (cd "$work" && "$viewer_bench") || mark_wrong "script_view_bench exited non-zero"
+  echo "script_view_bench (all but the big files, above):"
+  (cd "$work" && "$viewer_bench" --benchmark_filter=-^open/) ||
+    mark_wrong "script_view_bench exited non-zero"
 else
   echo "script_view_bench: not built (needs Qt and Google Benchmark), skipped"
 fi

@@ -37,10 +37,11 @@ function(stop_xvfb)
 endfunction()
 
 # Xvfb picks a free display itself and writes its number once it accepts
-# clients.
+# clients. Wine keeps a window within the screen, so the screen must hold the
+# viewer as a display at 150 % draws it: 753 x 1070.
 function(start_xvfb)
   execute_process(
-    COMMAND sh -c [[exec 3>"$1.fd"; "$2" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp & echo $! >"$3"]]
+    COMMAND sh -c [[exec 3>"$1.fd"; "$2" -displayfd 3 -screen 0 1440x1440x24 -nolisten tcp & echo $! >"$3"]]
       sh "${display_file}" "${XVFB}" "${xvfb_pid_file}"
     OUTPUT_FILE "${log}.xvfb" ERROR_FILE "${log}.xvfb" RESULT_VARIABLE status)
   foreach(try RANGE 200)

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
 namespace Ui {
 class MainWindow;
@@ -16,5 +18,13 @@ public:
   ~MainWindow() override;
 
 private:
+  struct loading_state;
+
+  void load_next_piece();
+  void insert_next_piece();
+  void finish_loading();
+
   Ui::MainWindow* ui;
+  // A big file's load while it lasts, from the event loop; null otherwise.
+  std::unique_ptr<loading_state> loading;
 };

@@ -87,44 +87,6 @@ qint64 find_nul(const char* data, qint64 from, qint64 size, bool utf16) {
   return -1;
 }
 
-// Reads up to the first NUL, since nothing after it is shown, which also ends
-// the read of a device such as /dev/zero at once; whether that is a NUL byte
-// or a UTF-16 NUL unit the byte-order mark decides. Stops with nothing when
-// the text would not fit in one QString; a regular file is refused by its size
-// before any byte is read.
-std::optional<QByteArray> read_until_nul(QFile& file) {
-  const bool sized = !file.isSequential();
-  if (sized && file.size() > max_script_bytes) return std::nullopt;
-
-  QByteArray bytes;
-  if (sized) bytes.reserve(static_cast<int>(file.size()));
-  constexpr qint64 chunk_size = qint64{1} << 20;
-  std::optional<bool> utf16;  // known once the mark's two bytes are in
-  qint64 searched = 0;
-  for (;;) {
-    const int filled = bytes.size();
-    if (filled > max_script_bytes) return std::nullopt;
-    // One byte past the limit is asked for so that a file grown since its size
-    // was taken, or a device, is caught as too large.
-    const qint64 wanted = std::min(chunk_size, max_script_bytes + 1 - filled);
-    bytes.resize(filled + static_cast<int>(wanted));
-    const qint64 got = file.read(bytes.data() + filled, wanted);
-    bytes.truncate(filled + static_cast<int>(std::max(got, qint64{0})));
-    const bool at_end = got <= 0;
-    if (!utf16) {
-      if (bytes.size() < 2 && !at_end) continue;
-      utf16 = script_encoding_by_mark(bytes) != script_encoding::utf8;
-    }
-    const qint64 nul = find_nul(bytes.constData(), searched, bytes.size(), *utf16);
-    if (nul >= 0) {
-      bytes.truncate(static_cast<int>(nul));
-      return bytes;
-    }
-    if (at_end) return bytes;
-    searched = *utf16 ? bytes.size() & ~1 : bytes.size();
-  }
-}
-
 // Whether the system's encoding reads bytes as UTF-8, which leaves invalid
 // ones no other reading. On Windows Qt's codec for the ANSI code page is
 // "System" whatever the code page, 65001 (UTF-8) included.
@@ -135,19 +97,93 @@ bool is_utf8(const QTextCodec& codec) {
   return codec.mibEnum() == utf8_mib;
 }
 
-// The text after a UTF-16 byte-order mark. An odd last byte, half a unit,
-// shows as a replacement character, as bytes that are not UTF-8 do.
-QString utf16_text(const QByteArray& bytes, script_encoding encoding) {
-  const int units = (bytes.size() - 2) / 2;
-  const bool half_unit = bytes.size() % 2 != 0;
-  QString text(units + (half_unit ? 1 : 0), Qt::Uninitialized);
-  const char* const after_mark = bytes.constData() + 2;
+// Where a piece of UTF-8 `bytes` that should end at `target` can end: before
+// an ASCII byte, which no sequence continues into. Pieces so cut decode apart
+// exactly as they decode together, and none but the first can start with a
+// byte-order mark that the decoder would drop.
+qint64 utf8_piece_end(const QByteArray& bytes, qint64 target) {
+  while (target < bytes.size() &&
+         static_cast<unsigned char>(bytes[static_cast<int>(target)]) >= 0x80)
+    ++target;
+  return std::min<qint64>(target, bytes.size());
+}
+
+// The same in a code page: after an LF byte, which is never part of a
+// character of two bytes (their second bytes lie above 0x3F), or at the end.
+qint64 code_page_piece_end(const QByteArray& bytes, qint64 target) {
+  if (target >= bytes.size()) return bytes.size();
+  const int lf = bytes.indexOf('\n', static_cast<int>(std::max<qint64>(target - 1, 0)));
+  return lf < 0 ? bytes.size() : lf + 1;
+}
+
+// Appends the UTF-16 units of `bytes` from `from` to `to` (both even) to `text`.
+void append_utf16(QString& text, const QByteArray& bytes, qint64 from, qint64 to,
+                  script_encoding encoding) {
+  const int units = static_cast<int>((to - from) / 2);
+  const int old_size = text.size();
+  text.resize(old_size + units);
+  const char* const source = bytes.constData() + from;
   if (encoding == script_encoding::utf16_le)
-    qFromLittleEndian<quint16>(after_mark, units, text.data());
+    qFromLittleEndian<quint16>(source, units, text.data() + old_size);
   else
-    qFromBigEndian<quint16>(after_mark, units, text.data());
-  if (half_unit) text[units] = QChar::ReplacementCharacter;
-  return text;
+    qFromBigEndian<quint16>(source, units, text.data() + old_size);
+}
+
+// Decodes about `bytes` more of `input` into `decoding` (see script_decoding);
+// true once all of it is decoded.
+bool decode_script_piece(script_decoding& decoding, const QByteArray& input, qint64 bytes) {
+  const qint64 size = input.size();
+  if (decoding.decoded == 0 && decoding.encoding == script_encoding::utf8) {
+    decoding.encoding = script_encoding_by_mark(input);
+    // The mark is not shown.
+    if (decoding.encoding != script_encoding::utf8) decoding.decoded = 2;
+  }
+  const qint64 target = decoding.decoded + std::max<qint64>(bytes, 1);
+  switch (decoding.encoding) {
+    case script_encoding::utf16_le:
+    case script_encoding::utf16_be: {
+      const qint64 whole_units_end = size - size % 2;
+      const qint64 end = std::min(whole_units_end, target + target % 2);
+      append_utf16(decoding.text, input, decoding.decoded, end, decoding.encoding);
+      decoding.decoded = end;
+      if (end != whole_units_end) return false;
+      // An odd last byte, half a unit, shows as a replacement character, as
+      // bytes that are not UTF-8 do.
+      if (size % 2 != 0) decoding.text.append(QChar::ReplacementCharacter);
+      decoding.decoded = size;
+      return true;
+    }
+    case script_encoding::utf8: {
+      const qint64 end = utf8_piece_end(input, target);
+      QTextCodec::ConverterState state;
+      decoding.text.append(QTextCodec::codecForMib(utf8_mib)->toUnicode(
+          input.constData() + decoding.decoded, static_cast<int>(end - decoding.decoded), &state));
+      // QString::fromUtf8 ends a sequence cut off by the end of the text with
+      // one replacement character for each of its bytes; the state holds them
+      // back.
+      decoding.text.append(QString(state.remainingChars, QChar::ReplacementCharacter));
+      decoding.invalid = decoding.invalid || state.invalidChars != 0 || state.remainingChars != 0;
+      decoding.decoded = end;
+      if (end != size) return false;
+      const QTextCodec& system = *QTextCodec::codecForLocale();
+      if (decoding.invalid && !input.startsWith("\xEF\xBB\xBF") && !is_utf8(system)) {
+        // Once more in the system's encoding, the first text gone before the
+        // second is made: it may take gigabytes.
+        decoding = {};
+        decoding.encoding = script_encoding::system;
+        return false;
+      }
+      return true;
+    }
+    case script_encoding::system: {
+      const qint64 end = code_page_piece_end(input, target);
+      decoding.text.append(QTextCodec::codecForLocale()->toUnicode(
+          input.constData() + decoding.decoded, static_cast<int>(end - decoding.decoded)));
+      decoding.decoded = end;
+      return end == size;
+    }
+  }
+  return true;
 }
 
 // The first unit from `c` on that may end a line: nearly every unit of a text
@@ -170,56 +206,45 @@ const QChar* next_possible_break(const QChar* c, const QChar* end) {
   return c;
 }
 
-// The numbers of the lines longer than long_line_units, or nothing when the
-// text box cannot take `text` without Qt running out of its limits. Lines are
-// split as the box splits them: at LF, CR, CR LF (once), and the paragraph and
-// frame marks. Every line start also takes one unit of the box's string.
-std::optional<QVector<int>> long_lines_if_it_fits(const QString& text) {
+bool is_line_break(char16_t unit) {
+  return unit == u'\n' || unit == u'\r' || unit == QChar::ParagraphSeparator ||
+         unit == 0xFDD0 /* QTextBeginningOfFrame */ || unit == 0xFDD1 /* QTextEndOfFrame */;
+}
+
+// Counts the lines of `text` past `scan.scanned` (see line_scan): their
+// breaks, the lines longer than long_line_units, and whether the text box can
+// take them without Qt running out of its limits. Lines are split as the box
+// splits them: at LF, CR, CR LF (once), and the paragraph and frame marks.
+// Every line start also takes one unit of the box's string. Unless `complete`,
+// more text may follow, and a CR at the end waits for it.
+void scan_lines(line_scan& scan, const QString& text, bool complete) {
   static_assert(long_line_units < max_script_line_units && max_script_lines <= INT_MAX);
-  QVector<int> long_lines;
-  int breaks = 0;
   const QChar* const begin = text.constData();
-  const QChar* const end = begin + text.size();
-  const QChar* line_start = begin;
+  const QChar* end = begin + text.size();
+  if (!complete && end != begin && end[-1] == QLatin1Char('\r')) --end;
+  const QChar* line_start = begin + scan.line_start;
   // False when the line is past what the box can lay out at all.
   const auto end_line = [&](const QChar* line_end) {
     const qint64 length = line_end - line_start;
-    if (length > long_line_units) long_lines.append(breaks);
+    if (length > long_line_units) scan.long_lines.append(scan.line_breaks);
     return length <= max_script_line_units;
   };
-  for (const QChar* c = next_possible_break(begin, end); c != end;
-       c = next_possible_break(c, end)) {
+  const QChar* c = next_possible_break(begin + scan.scanned, end);
+  for (; c != end && scan.fits; c = next_possible_break(c, end)) {
     const char16_t unit = c->unicode();
-    const bool is_break = unit == u'\n' || unit == u'\r' || unit == QChar::ParagraphSeparator ||
-                          unit == 0xFDD0 /* QTextBeginningOfFrame */ ||
-                          unit == 0xFDD1 /* QTextEndOfFrame */;
-    if (!is_break) {
+    if (!is_line_break(unit)) {
       ++c;
       continue;
     }
-    if (!end_line(c)) return std::nullopt;
+    scan.fits = end_line(c);
     if (unit == u'\r' && c + 1 != end && c[1] == QLatin1Char('\n')) ++c;
-    if (++breaks >= max_script_lines) return std::nullopt;
+    scan.fits = scan.fits && ++scan.line_breaks < max_script_lines;
     line_start = ++c;
   }
-  if (!end_line(end) || qint64{text.size()} + breaks > max_script_bytes) return std::nullopt;
-  return long_lines;
-}
-
-// The bytes of the first of `spellings` that opens, read once (see
-// load_script_text); nothing when none opens or the text would not fit.
-std::optional<QByteArray> read_first_that_opens(const QStringList& spellings) {
-  for (const QString& path : spellings) {
-    // QFile would warn about an empty name, and end a name at a NUL, which
-    // would open another file.
-    if (path.isEmpty() || path.contains(QChar::Null)) continue;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) continue;
-    std::optional<QByteArray> bytes = read_until_nul(file);
-    file.close();
-    return bytes;
-  }
-  return std::nullopt;
+  scan.scanned = c - begin;
+  scan.line_start = line_start - begin;
+  if (complete && scan.fits)
+    scan.fits = end_line(end) && qint64{text.size()} + scan.line_breaks <= max_script_bytes;
 }
 
 }  // namespace
@@ -250,32 +275,135 @@ script_encoding script_encoding_by_mark(const QByteArray& head) {
 }
 
 decoded_script decode_script(const QByteArray& bytes) {
-  const script_encoding by_mark = script_encoding_by_mark(bytes);
-  if (by_mark != script_encoding::utf8) return {utf16_text(bytes, by_mark), by_mark};
-
-  // One pass decodes the bytes and finds out whether they are UTF-8 at all.
-  QTextCodec::ConverterState state;
-  QString text =
-      QTextCodec::codecForMib(utf8_mib)->toUnicode(bytes.constData(), bytes.size(), &state);
-  const bool valid = state.invalidChars == 0 && state.remainingChars == 0;
-  const QTextCodec& system = *QTextCodec::codecForLocale();
-  if (!valid && !bytes.startsWith("\xEF\xBB\xBF") && !is_utf8(system)) {
-    text.clear();  // before the second text is made: it may take gigabytes
-    return {system.toUnicode(bytes), script_encoding::system};
+  script_decoding decoding;
+  while (!decode_script_piece(decoding, bytes, bytes.size())) {
   }
-  // QString::fromUtf8 ends a sequence cut off by the end of the text with one
-  // replacement character for each of its bytes; the state holds them back.
-  text.append(QString(state.remainingChars, QChar::ReplacementCharacter));
-  return {text, script_encoding::utf8};
+  return {std::move(decoding.text), decoding.encoding};
+}
+
+script_loader::script_loader(const QStringList& spellings) {
+  for (const QString& path : spellings) {
+    // QFile would warn about an empty name, and end a name at a NUL, which
+    // would open another file.
+    if (path.isEmpty() || path.contains(QChar::Null)) continue;
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::ReadOnly)) continue;
+    stage_ = stage::reading;
+    // A regular file too large is refused before any byte is read.
+    if (!file_.isSequential()) {
+      size_ = file_.size();
+      if (size_ > max_script_bytes) {
+        refuse();
+        return;
+      }
+      bytes_.reserve(static_cast<int>(size_));
+    }
+    return;
+  }
+}
+
+bool script_loader::load_piece(qint64 bytes) {
+  if (stage_ == stage::reading) {
+    read_piece(bytes);
+  } else if (stage_ == stage::decoding) {
+    decode_piece(bytes);
+  }
+  return stage_ == stage::done;
+}
+
+double script_loader::progress() const {
+  // Reading and decoding take about as long as each other.
+  switch (stage_) {
+    case stage::reading:
+      return size_ > 0 ? 0.5 * static_cast<double>(bytes_.size()) / static_cast<double>(size_) : 0;
+    case stage::decoding:
+      return bytes_.isEmpty() ? 1
+                              : 0.5 + 0.5 * static_cast<double>(decoding_.decoded) /
+                                          static_cast<double>(bytes_.size());
+    case stage::done:
+      break;
+  }
+  return 1;
+}
+
+script_text script_loader::take_text() {
+  if (stage_ != stage::done || !scan_.fits) return {};
+  return {std::move(decoding_.text), std::move(scan_.long_lines), scan_.line_breaks};
+}
+
+// Reads up to the first NUL, since nothing after it is shown, which also ends
+// the read of a device such as /dev/zero at once; whether that is a NUL byte
+// or a UTF-16 NUL unit the byte-order mark decides. Refuses the file when the
+// text would not fit in one QString.
+void script_loader::read_piece(qint64 bytes) {
+  constexpr qint64 chunk_size = qint64{1} << 20;
+  const qint64 stop = bytes_.size() + std::max<qint64>(bytes, 1);
+  while (bytes_.size() < stop) {
+    const int filled = bytes_.size();
+    if (filled > max_script_bytes) return refuse();
+    // One byte past the limit is asked for so that a file grown since its size
+    // was taken, or a device, is caught as too large.
+    const qint64 wanted = std::min({chunk_size, max_script_bytes + 1 - filled, stop - filled});
+    bytes_.resize(filled + static_cast<int>(wanted));
+    const qint64 got = file_.read(bytes_.data() + filled, wanted);
+    bytes_.truncate(filled + static_cast<int>(std::max(got, qint64{0})));
+    const bool at_end = got <= 0;
+    if (!utf16_) {
+      if (bytes_.size() < 2 && !at_end) continue;
+      utf16_ = script_encoding_by_mark(bytes_) != script_encoding::utf8;
+    }
+    const qint64 nul = find_nul(bytes_.constData(), searched_, bytes_.size(), *utf16_);
+    if (nul >= 0) bytes_.truncate(static_cast<int>(nul));
+    if (nul >= 0 || at_end) {
+      file_.close();
+      stage_ = stage::decoding;
+      // No byte decodes to more than one unit; the text grows into this room.
+      decoding_.text.reserve(bytes_.size());
+      return;
+    }
+    searched_ = *utf16_ ? bytes_.size() & ~1 : bytes_.size();
+  }
+}
+
+void script_loader::decode_piece(qint64 bytes) {
+  const bool was_system = decoding_.encoding == script_encoding::system;
+  const bool all = decode_script_piece(decoding_, bytes_, bytes);
+  if (!was_system && decoding_.encoding == script_encoding::system) {
+    // A fresh start in the system's encoding: the lines are counted afresh.
+    scan_ = {};
+    decoding_.text.reserve(bytes_.size());
+  }
+  scan_lines(scan_, decoding_.text, all);
+  // Until all of it is decoded, UTF-8 may yet turn out not to be, and the text
+  // read again in the system's encoding have other lines.
+  if (!scan_.fits && (all || decoding_.encoding != script_encoding::utf8)) return refuse();
+  if (all) stage_ = stage::done;
+}
+
+// Past the limits Qt aborts or corrupts memory; an empty box instead.
+void script_loader::refuse() {
+  file_.close();
+  bytes_ = QByteArray();
+  decoding_ = {};
+  scan_.fits = false;
+  stage_ = stage::done;
 }
 
 script_text load_script_text(const QStringList& spellings) {
-  const std::optional<QByteArray> bytes = read_first_that_opens(spellings);
-  if (!bytes) return {};
-  script_text script{decode_script(*bytes).text, {}};
-  // Past these limits Qt aborts or corrupts memory; an empty box instead.
-  std::optional<QVector<int>> long_lines = long_lines_if_it_fits(script.text);
-  if (!long_lines) return {};
-  script.long_lines = std::move(*long_lines);
-  return script;
+  script_loader loader(spellings);
+  while (!loader.load_piece(max_script_bytes)) {
+  }
+  return loader.take_text();
+}
+
+int script_piece_end(const QString& text, int from, int units) {
+  const QChar* const begin = text.constData();
+  const QChar* const end = begin + text.size();
+  const QChar* c = begin + std::min(from + units, text.size());
+  for (c = next_possible_break(c, end); c != end; c = next_possible_break(c + 1, end)) {
+    if (!is_line_break(c->unicode())) continue;
+    if (*c == QLatin1Char('\r') && c + 1 != end && c[1] == QLatin1Char('\n')) ++c;
+    return static_cast<int>(c + 1 - begin);
+  }
+  return text.size();
 }

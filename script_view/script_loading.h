@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <QtGlobal>
 
 #include <limits>
+#include <optional>
 
 // Qt 5 keeps a string's UTF-16 units, a terminator and a 24-byte header in one
 // block of at most INT_MAX bytes: 1073741810 units at most.
@@ -49,12 +52,13 @@ inline constexpr qint64 long_line_units = 10000;
 // all again as UTF-8.
 QStringList script_path_spellings();
 
-// A file's text as the window shows it, and the numbers of its lines longer
-// than long_line_units, counted as the text box splits lines (at LF, CR,
-// CR LF and the paragraph and frame marks).
+// A file's text as the window shows it, the numbers of its lines longer than
+// long_line_units, and how many line breaks it has, all counted as the text
+// box splits lines (at LF, CR, CR LF and the paragraph and frame marks).
 struct script_text {
   QString text;
   QVector<int> long_lines;
+  int line_breaks = 0;
 };
 
 // How the bytes of a file to show are read as text.
@@ -73,7 +77,7 @@ script_encoding script_encoding_by_mark(const QByteArray& head);
 
 struct decoded_script {
   QString text;
-  script_encoding encoding;
+  script_encoding encoding = script_encoding::utf8;
 };
 
 // The text of a file whose bytes up to its first NUL are `bytes`, and the
@@ -84,6 +88,70 @@ struct decoded_script {
 // a file saved in the ANSI code page shows as Windows shows it.
 decoded_script decode_script(const QByteArray& bytes);
 
+// decode_script's work as script_loader does it, a piece at a time: the text
+// of the first `decoded` bytes.
+struct script_decoding : decoded_script {
+  qint64 decoded = 0;
+  bool invalid = false;  // some of the bytes so far are not UTF-8
+};
+
+// The line scan of load_script_text as script_loader does it, over a text that
+// grows at its end: `scanned` units are counted, and the line not yet ended
+// starts at `line_start`. `fits` turns false, for good, once the text is past
+// what the box can take.
+struct line_scan {
+  qint64 scanned = 0;
+  qint64 line_start = 0;
+  int line_breaks = 0;
+  QVector<int> long_lines;
+  bool fits = true;
+};
+
+// A file up to this size is loaded as the window is built, before it appears,
+// unless it has more than script_load_at_once_lines lines: 8 MiB of 80-column
+// text takes half a second here from start to window. A bigger one is read and
+// shown after the window appears, a piece at a time from the event loop.
+inline constexpr qint64 script_load_at_once_bytes = qint64{8} << 20;
+
+// The text box spends a few microseconds on each line whatever its length:
+// 8 MiB of two-byte lines took half a minute before the window showed. This
+// many lines take about as long as 8 MiB of 80-column text.
+inline constexpr int script_load_at_once_lines = 1 << 17;
+
+// The text of the first of `spellings` that opens, as load_script_text gives
+// it, read, decoded and checked a piece at a time so that the window can keep
+// answering while a big file loads. The file is opened once, when the loader is
+// made, and stays open until it has been read.
+class script_loader {
+public:
+  explicit script_loader(const QStringList& spellings);
+
+  // Does about `bytes` bytes' worth of the work; true once the text is ready.
+  bool load_piece(qint64 bytes);
+  // How much of the work is done, from 0 to 1.
+  [[nodiscard]] double progress() const;
+  // The bytes read so far; they are kept until the loader goes.
+  [[nodiscard]] qint64 bytes_read() const { return bytes_.size(); }
+  // The text, once load_piece has returned true.
+  script_text take_text();
+
+private:
+  enum class stage { reading, decoding, done };
+
+  void read_piece(qint64 bytes);
+  void decode_piece(qint64 bytes);
+  void refuse();
+
+  stage stage_ = stage::done;
+  QFile file_;
+  qint64 size_ = 0;  // the file's size, or 0 for a device without one
+  QByteArray bytes_;
+  std::optional<bool> utf16_;  // known once the mark's two bytes are in
+  qint64 searched_ = 0;        // bytes looked through for a NUL
+  script_decoding decoding_;
+  line_scan scan_;
+};
+
 // The text, up to its first NUL, of the first of `spellings` that opens, read
 // by decode_script; each is opened once, and the file that opened is the one
 // read, so a pipe loses nothing. A name holding a NUL names no file. Empty
@@ -91,3 +159,9 @@ decoded_script decode_script(const QByteArray& bytes);
 // max_script_bytes bytes (or that many units and line breaks together), a line
 // longer than max_script_line_units, or more than max_script_lines lines.
 script_text load_script_text(const QStringList& spellings);
+
+// Where the window's next insertion from `from` ends: just past the first line
+// break at or after `from + units` (both units of a CR LF), or at the end of
+// `text`. Whole lines keep a long line's layout to one pass, and a CR LF cut
+// in two would make two breaks.
+int script_piece_end(const QString& text, int from, int units);

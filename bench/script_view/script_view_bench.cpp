@@ -8,12 +8,20 @@
 // closed), printed as the time it takes over and above the same window over
 // 1 MB of ordinary 80-column text.
 //
+// Last, the window over big files (100 MB and 300 MiB of 80-column text): the
+// time from construction to its first paint, and to its text being whole and
+// editable, as the counters window_s and loaded_s. bench/run.sh runs these one
+// to a process, for the peak memory, and beside the same rows built against an
+// older viewer, for the ratio of their load times.
+//
 //   script_view_bench [--benchmark_... options]
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -24,6 +32,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mainwindow.h"
@@ -40,16 +49,23 @@ constexpr int line_length = 80;  // with its LF
 
 constexpr int long_line_bytes = 1000 * 1000;
 
-// Our own synthetic script: numbered lines of words, every line the same length.
-QByteArray script_in_lines(int size = script_bytes) {
-  QByteArray bytes;
+// Appends the lines of our own synthetic script from `line` on to `bytes` until
+// it holds `size` bytes: numbered lines of words, every line the same length.
+// Returns the number of the next line.
+qint64 add_script_lines(QByteArray& bytes, int size, qint64 line = 0) {
   bytes.reserve(size);
-  for (int line = 0; bytes.size() < size; ++line) {
+  for (; bytes.size() < size; ++line) {
     QByteArray text = "c card " + QByteArray::number(line) + " mat=1 rho=-7.874 ";
     while (text.size() < line_length - 1) text += "x";
     text.truncate(line_length - 1);
     bytes += text + '\n';
   }
+  return line;
+}
+
+QByteArray script_in_lines(int size = script_bytes) {
+  QByteArray bytes;
+  add_script_lines(bytes, size);
   bytes.truncate(size);
   return bytes;
 }
@@ -75,8 +91,46 @@ bool write_file(const QString& name, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Only the construction (or the insertion) is timed; taking the widgets down
-// again happens with the clock stopped.
+// The same script as script_in_lines, `size` bytes of it, written about a MiB
+// at a time so that the file never lies in this process's memory.
+bool write_script_in_lines(const QString& name, qint64 size) {
+  QFile file(name);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  qint64 line = 0;
+  for (qint64 left = size; left > 0;) {
+    QByteArray block;
+    line = add_script_lines(block, 1 << 20, line);
+    if (block.size() > left) block.truncate(static_cast<int>(left));
+    if (file.write(block) != block.size()) return false;
+    left -= block.size();
+  }
+  return true;
+}
+
+// Runs the event loop, as the program does, until `done` holds, looking every
+// millisecond; false if it still does not after `patience_ms`. QTest::qWaitFor
+// would sleep 10 ms whenever the loop has only posted events to handle, so
+// after each piece of a big file's load.
+template <typename Done>
+bool run_until(Done done, int patience_ms) {
+  if (done()) return true;
+  QElapsedTimer clock;
+  clock.start();
+  bool held = false;
+  QEventLoop loop;
+  QTimer look;
+  look.callOnTimeout([&] {
+    held = done();
+    if (held || clock.elapsed() > patience_ms) loop.quit();
+  });
+  look.start(1);
+  loop.exec();
+  return held;
+}
+
+// Only the construction and the load (or the insertion) are timed; taking the
+// widgets down again happens with the clock stopped. A file too big to load
+// during construction fills the box from the event loop, read-only until whole.
 void construct_window(benchmark::State& state, const char* target) {
   if (!write_file(QStringLiteral("script.inp"), target)) {
     state.SkipWithError("cannot write script.inp");
@@ -85,6 +139,11 @@ void construct_window(benchmark::State& state, const char* target) {
   std::optional<MainWindow> window;
   for (auto _ : state) {
     window.emplace();
+    const auto* edit = window->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"));
+    if (!run_until([edit] { return !edit->isReadOnly(); }, 60 * 1000)) {
+      state.SkipWithError("the text box stayed read-only");
+      return;
+    }
     state.PauseTiming();
     window.reset();
     state.ResumeTiming();
@@ -148,6 +207,55 @@ void show_window(benchmark::State& state, const char* target) {
     }
     state.ResumeTiming();
   }
+}
+
+// The window over a big file, constructed and shown: the seconds to the text
+// box's first paint and to its text being whole and the box editable again
+// (the counters window_s and loaded_s). An iteration's time is the latter: the
+// whole load, which a window that loaded before showing spent before its first
+// paint. The file is written before and removed after, untimed.
+void open_big(benchmark::State& state, qint64 size) {
+  const QString name = QStringLiteral("big.txt");
+  if (!write_script_in_lines(name, size) || !write_file(QStringLiteral("script.inp"), "big.txt")) {
+    state.SkipWithError("cannot write the big file");
+    return;
+  }
+  constexpr int patience_ms = 20 * 60 * 1000;
+  std::optional<MainWindow> window;
+  double window_s = 0;
+  double loaded_s = 0;
+  for (auto _ : state) {
+    QElapsedTimer clock;
+    clock.start();
+    window.emplace();
+    auto* edit = window->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"));
+    paint_watch watch;
+    edit->viewport()->installEventFilter(&watch);
+    window->show();
+    const auto seconds = [&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e9; };
+    double shown = -1;
+    const bool loaded = run_until(
+        [&] {
+          if (shown < 0 && watch.painted) shown = seconds();
+          return shown >= 0 && !edit->isReadOnly();
+        },
+        patience_ms);
+    const double whole = seconds();
+    // One unit a byte, each LF one paragraph break, and the last paragraph's.
+    const bool complete = edit->document()->characterCount() == size + 1;
+    edit->viewport()->removeEventFilter(&watch);
+    window.reset();
+    if (!loaded || !complete) {
+      state.SkipWithError("the window was not painted, or its text did not become whole");
+      break;
+    }
+    state.SetIterationTime(whole);
+    window_s += shown;
+    loaded_s += whole;
+  }
+  state.counters["window_s"] = benchmark::Counter(window_s, benchmark::Counter::kAvgIterations);
+  state.counters["loaded_s"] = benchmark::Counter(loaded_s, benchmark::Counter::kAvgIterations);
+  QFile::remove(name);
 }
 
 bool to_terminal() {
@@ -258,6 +366,14 @@ int main(int argc, char* argv[]) {
   configure_show("show/1 MB line without spaces, no LF", "no_spaces_1mb.txt");
   configure_show("show/1 MB line of words", "words_1mb.txt");
   configure_show("show/10 MB line without spaces", "no_spaces_10mb.txt");
+  // Seconds to minutes and gigabytes each: one iteration, repeated only when
+  // asked (bench/run.sh runs each alone in a process, a few times over).
+  for (const auto& [name, size] : {std::pair{"open/100 MB in 80-char lines", qint64{100'000'000}},
+                                   std::pair{"open/300 MiB in 80-char lines", qint64{300} << 20}})
+    benchmark::RegisterBenchmark(name, open_big, size)
+        ->Unit(benchmark::kSecond)
+        ->UseManualTime()
+        ->Iterations(1);
 
   ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

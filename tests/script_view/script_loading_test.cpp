@@ -1,15 +1,19 @@
 // What the window shows for a given script.inp and the files it names, checked
-// in the real window right after construction, before it is shown.
+// in the real window right after construction, before it is shown, or, for a
+// big file, once the event loop has loaded it.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCodec>
 #include <QTextLayout>
 #include <QUrl>
+#include <QtEndian>
 
 #include <cstring>
 #include <memory>
@@ -39,6 +43,20 @@ namespace {
 
 QPlainTextEdit* text_box(const MainWindow& window) {
   return window.findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"));
+}
+
+// Waits while the event loop loads a big file: the box is read-only until then.
+bool loaded(const QPlainTextEdit* edit) {
+  return QTest::qWaitFor([edit] { return !edit->isReadOnly(); }, 10 * 60 * 1000);
+}
+
+// The text of the file script.inp names, as the loader gives it when it reads,
+// decodes and checks `bytes` bytes at a time.
+script_text load_in_pieces(qint64 bytes) {
+  script_loader loader(script_path_spellings());
+  while (!loader.load_piece(bytes)) {
+  }
+  return loader.take_text();
 }
 
 // Every entry under the working directory with its bytes, to see that nothing
@@ -164,6 +182,11 @@ private slots:
   void beyond_text_box();
   void endless_devices_data();
   void endless_devices();
+  void at_once_or_after_showing_data();
+  void at_once_or_after_showing();
+  void close_while_loading();
+  void piece_ends_data();
+  void piece_ends();
 
 private:
   std::unique_ptr<work_dir> dir_;
@@ -409,6 +432,15 @@ void script_loading_test::shows() {
     QVERIFY2(it.value() == 1,
              qPrintable(it.key() + " opened " + QString::number(it.value()) + " times"));
 
+  // Read, decoded and checked a few bytes at a time, as a big file is, the text
+  // comes out as it does in one go.
+  const script_text whole = load_script_text(script_path_spellings());
+  for (const qint64 piece : {1, 2, 3, 7}) {
+    const script_text pieces = load_in_pieces(piece);
+    QCOMPARE(pieces.text, whole.text);
+    QCOMPARE(pieces.line_breaks, whole.line_breaks);
+  }
+
   QCOMPARE(snapshot(), before);
 }
 
@@ -527,6 +559,8 @@ void script_loading_test::long_lines() {
   QCOMPARE(edit->toPlainText(), text);
   edit->undo();
   QCOMPARE(edit->toPlainText(), QString());
+  for (const qint64 piece : {1, 4096})
+    QCOMPARE(load_in_pieces(piece).long_lines, long_line < 0 ? QVector<int>{} : QVector{long_line});
 }
 
 void script_loading_test::too_large_data() {
@@ -568,6 +602,7 @@ void script_loading_test::beyond_text_box() {
   QVERIFY(make_entry(QStringLiteral("t.txt"), content));
 
   MainWindow window;
+  QVERIFY(loaded(text_box(window)));
   QCOMPARE(text_box(window)->toPlainText(), QString());
 }
 
@@ -592,6 +627,114 @@ void script_loading_test::endless_devices() {
 #else
   QSKIP("needs /dev/zero");
 #endif
+}
+
+void script_loading_test::at_once_or_after_showing_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QString>("expected");
+  QTest::addColumn<bool>("at_once");
+  QTest::addColumn<int>("long_line");  // the block kept laid out; -1: none
+
+  // 80-column lines to 8 MiB exactly, and a byte more.
+  const QByteArray line = QByteArray(79, 'x') + '\n';
+  const QByteArray lines = line.repeated(static_cast<int>(script_load_at_once_bytes / line.size()));
+  const QByteArray tail(static_cast<int>(script_load_at_once_bytes % line.size()), 'x');
+  QTest::newRow("8 MiB") << lines + tail << QString(lines + tail) << true << -1;
+  QTest::newRow("8 MiB and a byte")
+      << lines + tail + 'x' << QString(lines + tail + 'x') << false << -1;
+  const QByteArray breaks(script_load_at_once_lines - 1, '\n');
+  QTest::newRow("as many lines as at once") << breaks << QString(breaks) << true << -1;
+  QTest::newRow("a line more") << breaks + '\n' << QString(breaks + '\n') << false << -1;
+
+  // Bigger files whose pieces meet CR LF, a long line, or UTF-16.
+  const QByteArray crlf = (QByteArray(998, 'c') + "\r\n").repeated(8400);
+  const QByteArray long_line(static_cast<int>(long_line_units) + 1, 'y');
+  QString crlf_text = QString(crlf).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QTest::newRow("CR LF and a long line")
+      << crlf + long_line + "\r\nend" << crlf_text + QString(long_line) + "\nend" << false << 8400;
+  const QString utf16_line = QString(98, QChar(0x30C7)) + "\r\n";
+  const QString utf16_text = utf16_line.repeated(42000);
+  QByteArray utf16("\xFF\xFE");
+  utf16.resize(2 + 2 * utf16_text.size());
+  qToLittleEndian<quint16>(utf16_text.utf16(), utf16_text.size(), utf16.data() + 2);
+  QTest::newRow("UTF-16") << utf16 << QString(utf16_text).replace(QStringLiteral("\r\n"), "\n")
+                          << false << -1;
+}
+
+// A file too big to load before the window shows is loaded after it, from the
+// event loop, to the same end: the same text, the cursor after it, the same
+// wrap and kept layouts, and one Undo that takes it all back.
+void script_loading_test::at_once_or_after_showing() {
+  QFETCH(QByteArray, content);
+  QFETCH(QString, expected);
+  QFETCH(bool, at_once);
+  QFETCH(int, long_line);
+  QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
+  QVERIFY(make_entry(QStringLiteral("t.txt"), content));
+
+  MainWindow window;
+  QPlainTextEdit* edit = text_box(window);
+  // Until it has loaded, the box is read-only and the status bar shows progress.
+  QCOMPARE(edit->isReadOnly(), !at_once);
+  QCOMPARE(window.statusBar()->findChild<QProgressBar*>() == nullptr, at_once);
+  QVERIFY(loaded(edit));
+  QVERIFY(window.statusBar()->findChild<QProgressBar*>() == nullptr);
+
+  QCOMPARE(edit->toPlainText(), expected);
+  QCOMPARE(edit->textCursor().position(), edit->document()->characterCount() - 1);
+  QCOMPARE(edit->wordWrapMode(),
+           long_line < 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::WrapAnywhere);
+  if (long_line >= 0)
+    QVERIFY(edit->document()->findBlockByNumber(long_line).layout()->cacheEnabled());
+  edit->undo();
+  QCOMPARE(edit->document()->characterCount(), 1);
+  QVERIFY(!edit->document()->isUndoAvailable());
+  edit->redo();
+  QCOMPARE(edit->toPlainText(), expected);
+}
+
+// A close request while a big file loads ends the event loop with status 0
+// before the rest of the file is in.
+void script_loading_test::close_while_loading() {
+  const QByteArray line = QByteArray(79, 'x') + '\n';
+  const int lines = static_cast<int>(4 * script_load_at_once_bytes / line.size());
+  QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
+  QVERIFY(make_entry(QStringLiteral("t.txt"), line.repeated(lines)));
+
+  MainWindow window;
+  QPlainTextEdit* edit = text_box(window);
+  // Asked to close as soon as the first lines are in.
+  QObject::connect(edit, &QPlainTextEdit::blockCountChanged, &window, &QWidget::close,
+                   Qt::QueuedConnection);
+  window.show();
+  QCOMPARE(QApplication::exec(), 0);
+  QVERIFY(edit->isReadOnly());
+  QVERIFY(edit->blockCount() < lines);
+}
+
+void script_loading_test::piece_ends_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<int>("from");
+  QTest::addColumn<int>("units");
+  QTest::addColumn<int>("end");
+
+  QTest::newRow("past the LF after the units") << "ab\ncd\nef" << 0 << 1 << 3;
+  QTest::newRow("past the LF the units end on") << "ab\ncd" << 0 << 2 << 3;
+  QTest::newRow("from a later line") << "a\nb\nc\nd" << 2 << 1 << 4;
+  QTest::newRow("CR LF whole, from its CR") << "ab\r\ncd" << 0 << 2 << 4;
+  QTest::newRow("CR LF whole, from its LF") << "ab\r\ncd" << 0 << 3 << 4;
+  QTest::newRow("lone CR") << "ab\rcd" << 0 << 1 << 3;
+  QTest::newRow("paragraph mark") << QString::fromUtf16(u"ab\u2029cd") << 0 << 1 << 3;
+  QTest::newRow("no break: the rest") << "abcdef" << 1 << 2 << 6;
+  QTest::newRow("units past the end") << "abc\n" << 0 << 10 << 4;
+}
+
+void script_loading_test::piece_ends() {
+  QFETCH(QString, text);
+  QFETCH(int, from);
+  QFETCH(int, units);
+  QFETCH(int, end);
+  QCOMPARE(script_piece_end(text, from, units), end);
 }
 
 QTEST_MAIN(script_loading_test)

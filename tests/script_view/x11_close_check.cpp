@@ -1,9 +1,10 @@
 // Starts the viewer in a fresh working directory under the X server named by
 // DISPLAY, finds its window by title, checks the window's size, asks it to
 // close the way a window manager does (a WM_DELETE_WINDOW client message) and
-// expects the program to end by itself with status 0.
+// expects the program to end by itself with status 0. SLACK (default 0) is how
+// many pixels each side may be off: a scaled window's size is rounded.
 //
-//   x11_close_check PROGRAM TITLE WIDTH HEIGHT
+//   x11_close_check PROGRAM TITLE WIDTH HEIGHT [SLACK]
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -126,7 +127,7 @@ std::string describe(int status) {
   return "status " + std::to_string(status);
 }
 
-int check(const std::string& program, const std::string& title, int width, int height,
+int check(const std::string& program, const std::string& title, int width, int height, int slack,
           const std::filesystem::path& work) {
   {
     std::ofstream(work / "script.inp") << "shown.txt\n";
@@ -162,8 +163,9 @@ int check(const std::string& program, const std::string& title, int width, int h
   XWindowAttributes attributes{};
   XGetWindowAttributes(display, *window, &attributes);
   std::printf("window \"%s\": %dx%d\n", title.c_str(), attributes.width, attributes.height);
-  if (attributes.width != width || attributes.height != height)
-    return stop("expected " + std::to_string(width) + "x" + std::to_string(height));
+  if (std::abs(attributes.width - width) > slack || std::abs(attributes.height - height) > slack)
+    return stop("expected " + std::to_string(width) + "x" + std::to_string(height) + " within " +
+                std::to_string(slack) + " px");
 
   const Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
   if (!accepts_delete_window(display, *window, delete_window))
@@ -181,7 +183,8 @@ int check(const std::string& program, const std::string& title, int width, int h
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 5) return fail("usage: x11_close_check PROGRAM TITLE WIDTH HEIGHT");
+  if (argc != 5 && argc != 6)
+    return fail("usage: x11_close_check PROGRAM TITLE WIDTH HEIGHT [SLACK]");
   const std::vector<std::string> args(argv + 1, argv + argc);
 
   std::string pattern = (std::filesystem::temp_directory_path() / "script_view_e2e.XXXXXX");
@@ -189,7 +192,7 @@ int main(int argc, char* argv[]) {
   const std::filesystem::path work = pattern;
 
   const int result = check(std::filesystem::absolute(args[0]), args[1], std::stoi(args[2]),
-                           std::stoi(args[3]), work);
+                           std::stoi(args[3]), args.size() > 4 ? std::stoi(args[4]) : 0, work);
   std::error_code ignored;
   std::filesystem::remove_all(work, ignored);
   return result;
