@@ -15,7 +15,7 @@
 #
 # Environment:
 #   BENCH_DIR        where the scratch folder goes (default $TMPDIR or /tmp);
-#                    it needs about 3.5 GiB and is removed at the end
+#                    it needs about 4 GiB and is removed at the end
 #   BENCH_RUNS       timed runs per command on the 1 GiB inputs (default 15)
 #   BENCH_TINY_RUNS  timed runs per command on the two-line inputs (default 1000)
 #   BENCH_SIZE       size of the large inputs (default 1G; the goals are for 1G)
