@@ -1,11 +1,14 @@
 # Makes the Windows .zip from a finished cross build and fails unless its
 # listing holds every file in EXPECTED (paths below the archive's top folder,
-# separated by |), and its THIRD-PARTY-NOTICES.txt has CR LF line ends and
-# holds the section of every component in NOTICE_COMPONENTS (separated by |)
-# as the build wrote it to NOTICE_SECTIONS/<component>.txt.
+# separated by |), every .exe in it carries its manifest and version (and
+# those named in ICONS, separated by |, their icon: check_exe_resources.cmake),
+# and its THIRD-PARTY-NOTICES.txt has CR LF line ends and holds the section
+# of every component in NOTICE_COMPONENTS (separated by |) as the build wrote
+# it to NOTICE_SECTIONS/<component>.txt.
 #
 #   cmake -DCPACK=<cpack> -DCONFIG=<build>/CPackConfig.cmake -DDIR=<scratch folder>
 #         "-DEXPECTED=README.txt|LICENSE.txt|bin/volume_table.exe"
+#         -DWINDRES=<windres> -DICONS=script_view
 #         "-DNOTICE_COMPONENTS=zlib|mingw-w64" -DNOTICE_SECTIONS=<build>/third_party_notices
 #         -P check_zip.cmake
 
@@ -46,14 +49,36 @@ if(missing)
   message(FATAL_ERROR "missing from the .zip: ${shown}")
 endif()
 
+execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${archives}"
+  WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cannot unpack ${archives} (${status})")
+endif()
+
+string(REPLACE "|" ";" icons "${ICONS}")
+file(GLOB programs "${DIR}/*/bin/*.exe")
+foreach(program IN LISTS programs)
+  get_filename_component(name "${program}" NAME_WE)
+  set(icon OFF)
+  if(name IN_LIST icons)
+    set(icon ON)
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" "-DWINDRES=${WINDRES}" "-DEXE=${program}"
+      "-DICON=${icon}" -P "${CMAKE_CURRENT_LIST_DIR}/check_exe_resources.cmake"
+    OUTPUT_VARIABLE output ERROR_VARIABLE output RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${output}")
+  endif()
+  string(REGEX REPLACE "^-- |\n$" "" output "${output}")
+  message(STATUS "${output}")
+endforeach()
+
 if(NOT NOTICE_COMPONENTS)
   return()
 endif()
-execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${archives}"
-  WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status)
 file(GLOB notices "${DIR}/*/THIRD-PARTY-NOTICES.txt")
-if(NOT status EQUAL 0 OR NOT notices)
-  message(FATAL_ERROR "cannot unpack THIRD-PARTY-NOTICES.txt from ${archives} (${status})")
+if(NOT notices)
+  message(FATAL_ERROR "no THIRD-PARTY-NOTICES.txt in ${archives}")
 endif()
 # Read as bytes, since reading text drops every CR.
 file(READ "${notices}" hex HEX)

@@ -73,7 +73,8 @@ if(WIN32)
     add_test(NAME package.zip_contents
       COMMAND "${CMAKE_COMMAND}" "-DCPACK=${CMAKE_CPACK_COMMAND}"
         "-DCONFIG=${PROJECT_BINARY_DIR}/CPackConfig.cmake" "-DDIR=${PROJECT_BINARY_DIR}/zip_check"
-        "-DEXPECTED=${tools_zip_expected}" "-DNOTICE_COMPONENTS=${tools_notice_components}"
+        "-DEXPECTED=${tools_zip_expected}" "-DWINDRES=${CMAKE_RC_COMPILER}" -DICONS=script_view
+        "-DNOTICE_COMPONENTS=${tools_notice_components}"
         "-DNOTICE_SECTIONS=${PROJECT_BINARY_DIR}/third_party_notices"
         -P "${PROJECT_SOURCE_DIR}/cmake/check_zip.cmake")
     set_tests_properties(package.zip_contents PROPERTIES LABELS package)
