@@ -45,22 +45,40 @@ int ignore_x_error(Display* /*display*/, XErrorEvent* /*event*/) {
   return 0;
 }
 
-std::string window_title(Display* display, Window window) {
-  const Atom net_wm_name = XInternAtom(display, "_NET_WM_NAME", False);
-  const Atom utf8_string = XInternAtom(display, "UTF8_STRING", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long remaining = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8_string, &type, &format,
-                         &count, &remaining, &data) == Success &&
-      data != nullptr) {
-    if (type == utf8_string && format == 8) title.assign(reinterpret_cast<char*>(data), count);
-    XFree(data);
-    if (!title.empty()) return title;
+// A property of a window as Xlib hands it over: no data when the window has
+// none of that type. A 32-bit property comes as longs, whatever their size.
+class Property {
+public:
+  Property(Display* display, Window window, const char* name, Atom type, long length) {
+    unsigned long remaining = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, length, False,
+                           type, &type_, &format_, &count_, &remaining, &data_) != Success ||
+        type_ != type)
+      count_ = 0;
   }
+  Property(const Property&) = delete;
+  Property& operator=(const Property&) = delete;
+  ~Property() {
+    if (data_ != nullptr) XFree(data_);
+  }
+  [[nodiscard]] int format() const { return format_; }
+  [[nodiscard]] unsigned long count() const { return count_; }
+  [[nodiscard]] const unsigned char* data() const { return data_; }
+
+private:
+  Atom type_ = None;
+  int format_ = 0;
+  unsigned long count_ = 0;
+  unsigned char* data_ = nullptr;
+};
+
+std::string window_title(Display* display, Window window) {
+  std::string title;
+  const Property name_property(display, window, "_NET_WM_NAME",
+                               XInternAtom(display, "UTF8_STRING", False), 1024);
+  if (name_property.format() == 8)
+    title.assign(reinterpret_cast<const char*>(name_property.data()), name_property.count());
+  if (!title.empty()) return title;
   char* name = nullptr;
   if (XFetchName(display, window, &name) != 0 && name != nullptr) {
     title = name;
@@ -96,34 +114,23 @@ std::optional<Window> find_mapped_window(Display* display, const std::string& ti
   return std::nullopt;
 }
 
-// The sizes of the images of the window's icon that show the colour rgb,
-// opaque: _NET_WM_ICON, which Qt sets on Linux and Wine from a Windows icon.
+// The sizes of the images of the window's icon (_NET_WM_ICON, which Qt sets
+// on Linux, and Wine from a Windows icon) that show the colour rgb, opaque.
 std::string icon_images_showing(Display* display, Window window, unsigned long rgb) {
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long remaining = 0;
-  unsigned char* data = nullptr;
+  const Property icon(display, window, "_NET_WM_ICON", XA_CARDINAL, 1L << 22);
+  const auto* values = reinterpret_cast<const unsigned long*>(icon.data());
   std::string found;
-  if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 1L << 22,
-                         False, XA_CARDINAL, &type, &format, &count, &remaining,
-                         &data) != Success ||
-      data == nullptr)
-    return found;
-  // Xlib hands a 32-bit property over as longs, whatever their size.
-  const auto* values = reinterpret_cast<const unsigned long*>(data);
-  for (unsigned long at = 0; format == 32 && at + 2 <= count;) {
+  for (unsigned long at = 0; icon.format() == 32 && at + 2 <= icon.count();) {
     const unsigned long width = values[at];
     const unsigned long pixels = width * values[at + 1];
     at += 2;
-    if (pixels > count - at) break;
+    if (pixels > icon.count() - at) break;
     bool shows = false;
     for (unsigned long i = 0; i < pixels; ++i)
       shows = shows || (values[at + i] & 0xFFFFFFFFUL) == (0xFF000000UL | rgb);
     if (shows) found += " " + std::to_string(width) + "x" + std::to_string(values[at - 1]);
     at += pixels;
   }
-  XFree(data);
   return found;
 }
 
