@@ -2,14 +2,15 @@
 # listing holds every file in EXPECTED (paths below the archive's top folder,
 # separated by |), every .exe in it carries its manifest and version (and
 # those named in ICONS, separated by |, their icon: check_exe_resources.cmake),
-# and its THIRD-PARTY-NOTICES.txt has CR LF line ends and holds the section
-# of every component in NOTICE_COMPONENTS (separated by |) as the build wrote
-# it to NOTICE_SECTIONS/<component>.txt.
+# every .txt in it has CR LF line ends, and, with NOTICE_SECTIONS, its
+# THIRD-PARTY-NOTICES.txt holds the section of every component named in
+# NOTICE_SECTIONS/components.txt as the build wrote it to
+# NOTICE_SECTIONS/<component>.txt.
 #
 #   cmake -DCPACK=<cpack> -DCONFIG=<build>/CPackConfig.cmake -DDIR=<scratch folder>
 #         "-DEXPECTED=README.txt|LICENSE.txt|bin/volume_table.exe"
 #         -DWINDRES=<windres> -DICONS=script_view
-#         "-DNOTICE_COMPONENTS=zlib|mingw-w64" -DNOTICE_SECTIONS=<build>/third_party_notices
+#         [-DNOTICE_SECTIONS=<build>/third_party_notices]
 #         -P check_zip.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -55,8 +56,11 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cannot unpack ${archives} (${status})")
 endif()
 
+# The one top folder, named like the .zip.
+get_filename_component(top "${archives}" NAME_WLE)
+set(top "${DIR}/${top}")
 string(REPLACE "|" ";" icons "${ICONS}")
-file(GLOB programs "${DIR}/*/bin/*.exe")
+file(GLOB programs "${top}/bin/*.exe")
 foreach(program IN LISTS programs)
   get_filename_component(name "${program}" NAME_WE)
   set(icon OFF)
@@ -73,21 +77,27 @@ foreach(program IN LISTS programs)
   message(STATUS "${output}")
 endforeach()
 
-if(NOT NOTICE_COMPONENTS)
+# Read as bytes, since reading text drops every CR.
+file(GLOB_RECURSE texts "${top}/*.txt")
+foreach(text IN LISTS texts)
+  file(READ "${text}" hex HEX)
+  string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
+  if(bytes MATCHES "(^|[^0]. |0[^d] )0a ")
+    file(RELATIVE_PATH name "${DIR}" "${text}")
+    message(FATAL_ERROR "${name} has a line that does not end in CR LF")
+  endif()
+endforeach()
+
+if(NOT NOTICE_SECTIONS)
   return()
 endif()
-file(GLOB notices "${DIR}/*/THIRD-PARTY-NOTICES.txt")
-if(NOT notices)
-  message(FATAL_ERROR "no THIRD-PARTY-NOTICES.txt in ${archives}")
-endif()
-# Read as bytes, since reading text drops every CR.
-file(READ "${notices}" hex HEX)
-string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
-if(bytes MATCHES "(^|[^0]. |0[^d] )0a ")
-  message(FATAL_ERROR "THIRD-PARTY-NOTICES.txt has a line that does not end in CR LF")
+file(GLOB notices "${top}/THIRD-PARTY-NOTICES.txt")
+file(STRINGS "${NOTICE_SECTIONS}/components.txt" components)
+if(NOT notices OR NOT components)
+  message(FATAL_ERROR "no THIRD-PARTY-NOTICES.txt in ${archives}, or no components in "
+    "${NOTICE_SECTIONS}/components.txt")
 endif()
 file(READ "${notices}" text)
-string(REPLACE "|" ";" components "${NOTICE_COMPONENTS}")
 foreach(component IN LISTS components)
   set(section_file "${NOTICE_SECTIONS}/${component}.txt")
   set(at -1)
