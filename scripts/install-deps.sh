@@ -27,6 +27,8 @@ test_packages=(
   g++-mingw-w64-x86-64-posix wine wine64 locales
   # 32-bit x86 build of the console programs
   gcc-multilib g++-multilib
+  # its tests under qemu-i386 where this machine does not start its programs
+  qemu-user
   # the static Qt for Windows, from Debian's source package (dpkg-dev below unpacks it)
   perl xz-utils
   # sanitizers, fuzzing and the style checks

@@ -2,7 +2,7 @@
 # FILE_SIZE_LIMIT, READ_FAILS, MAX_RSS_KIB, FIFO; see parse_case.cmake) for
 # run_case.cmake, which calls these from its e2e_case, where the case_*
 # variables are set. They do nothing for a case that uses none of the words.
-# LAUNCHER is e2e_launch.
+# LAUNCHER is e2e_launch, run through the emulator of a cross build.
 
 # A case run as uid 65534 cannot be run from the build tree, which may lie
 # where that user cannot reach (under /root, mode 700): its directory and a
@@ -59,7 +59,7 @@ function(e2e_fault_setup dir)
   endforeach()
   if(setup)
     e2e_fault_need_launcher()
-    execute_process(COMMAND "${LAUNCHER}" --setup ${setup}
+    execute_process(COMMAND ${emulator} "${LAUNCHER}" --setup ${setup}
       WORKING_DIRECTORY "${dir}" RESULT_VARIABLE status ERROR_VARIABLE err)
     if(NOT status EQUAL 0)
       message(FATAL_ERROR "setting up case ${case_name} failed: ${err}")
