@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -94,6 +98,11 @@ std::FILE* open_input(const std::string& path) {
   return std::fopen(path.c_str(), "rb");
 #endif
 }
+
+#ifndef _WIN32
+// A narrower off_t would cut the offset below, and seek somewhere else.
+static_assert(sizeof(off_t) >= sizeof(std::uint64_t), "build with _FILE_OFFSET_BITS=64");
+#endif
 
 bool seek_to(std::FILE* file, std::uint64_t offset) {
 #ifdef _WIN32
