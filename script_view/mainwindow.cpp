@@ -45,7 +45,7 @@ public:
   // Loads a small file whole; false, with some of it read, for a bigger one.
   bool load_at_once() {
     bool read = false;
-    while (!read && loader_.bytes_read() <= script_load_at_once_bytes)
+    while (!read && !loader_.bigger_than(script_load_at_once_bytes))
       read = loader_.load_piece(read_bytes);
     return read && loader_.text().line_breaks < script_load_at_once_lines &&
            insert_pieces(std::numeric_limits<qint64>::max());

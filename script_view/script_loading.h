@@ -78,7 +78,9 @@ public:
   // Reads, decodes and checks about `bytes` more bytes; true once the text is
   // whole.
   bool load_piece(qint64 bytes);
-  [[nodiscard]] qint64 bytes_read() const { return read_; }
+  // Whether the file is bigger than `bytes`, as its size or what has been
+  // read says.
+  [[nodiscard]] bool bigger_than(qint64 bytes) const { return size_ > bytes || read_ > bytes; }
   // How much of the file is read, from 0 to 1 (0 for a pipe until its end).
   [[nodiscard]] double progress() const;
   // The text, once load_piece has returned true.

@@ -613,6 +613,7 @@ void script_loading_test::too_large() {
   QVERIFY(make_sparse(QStringLiteral("big.txt"), QByteArray("abc\0", 4), size));
 
   MainWindow window;
+  QVERIFY(loaded(text_box(window)));
   QCOMPARE(text_box(window)->toPlainText(), expected);
 }
 
