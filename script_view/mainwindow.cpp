@@ -103,8 +103,8 @@ private:
     cursor_.endEditBlock();
     const bool whole = pieces_ == script.piece_ends.size();
     // Without its layout kept, a line of megabytes is broken anew at every
-    // paint and cursor blink, a stall of a second at each; the last block may
-    // still grow, unless the text is all in.
+    // paint and cursor blink, each time as slowly as at first; the last block
+    // may still grow, unless the text is all in.
     while (kept_layouts_ < script.long_lines.size() &&
            script.long_lines[kept_layouts_] < box_->blockCount() - !whole) {
       const QTextBlock line =
