@@ -1,7 +1,9 @@
 # 32-bit x86 build on a 64-bit Debian or Ubuntu host, with the multilib
-# compilers (gcc-multilib, g++-multilib). The programs run natively, so no
-# emulator is needed; it is a cross build only in that the host's 64-bit
-# libraries (GoogleTest among them) must not be linked.
+# compilers (gcc-multilib, g++-multilib). The programs run natively where the
+# kernel runs 32-bit programs, and under qemu-i386 with the same i386
+# libraries where it does not (cmake/cross_emulator.cmake decides). It is a
+# cross build also in that the host's 64-bit libraries (GoogleTest among
+# them) must not be linked.
 #
 #   cmake --preset i686
 
@@ -19,3 +21,4 @@ set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 # Debian ships GoogleTest for the host's architecture only: the tests build
 # it from its sources (tests/CMakeLists.txt).
 set(CMAKE_DISABLE_FIND_PACKAGE_GTest ON)
+set(TOOLS_QEMU qemu-i386)

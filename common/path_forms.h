@@ -23,10 +23,23 @@ inline constexpr path_system native_path_system = path_system::posix;
 // and on Windows also:
 //   file:///C:/p, file://C:/p, file:C:/p    C:/p
 //   file://server/share/p                   //server/share/p
-// Empty for text that is no file URL, names a file on another machine, or
-// would name one with a NUL byte in it: a NUL names no file, though the C
-// library and Qt would open the part before it.
+// Empty for text that is no file URL, names a file on another machine (on
+// Linux "file:////server/share/p" too), or would name one with a NUL byte in
+// it: a NUL names no file, though the C library and Qt would open the part
+// before it.
 std::string file_url_path(const std::string& text, path_system system = native_path_system);
+
+#ifdef _WIN32
+// `bytes` as Windows reads them in `code_page` (CP_ACP, CP_UTF8, ...); empty
+// when they are not UTF-8 where UTF-8 is asked for.
+std::wstring widened(const std::string& bytes, unsigned int code_page);
+#endif
+
+// `bytes` as Windows reads them in its OEM code page, the console's, in which
+// a batch file's echo writes a name (437 or 850 where the ANSI code page is
+// 1252), when that differs from the ANSI one; empty otherwise, and on other
+// systems.
+std::wstring oem_reading(const std::string& bytes);
 
 // "C:/p" for "/C:/p" (or "/C:\p", or "/C:"), which a file URL leaves behind
 // and Windows does not open; empty for any other path.

@@ -179,9 +179,22 @@ private:
   std::size_t pending_at_ = 0;
 };
 
+// The next line that is not classic whitespace, without its line end; empty
+// at the end of the file, or when the line is longer than a path line may be.
+std::string next_line(handoff_stream& in, line_end end) {
+  std::string line;
+  for (int c = in.next_non_blank(); c != EOF && !ends_line(c, end); c = in.next()) {
+    if (line.size() == longest_path_line) {
+      return {};
+    }
+    line.push_back(static_cast<char>(c));
+  }
+  return line;
+}
+
 }  // namespace
 
-path_line read_path_line(const char* name, line_end end) {
+path_line read_path_line(const char* name, line_end end, blank_test is_blank) {
   std::FILE* file = std::fopen(name, "rb");
   if (file == nullptr) {
     return {};
@@ -192,17 +205,16 @@ path_line read_path_line(const char* name, line_end end) {
   if (line.marked) {
     line.bytes = in.first_line_as_bytes(end);
   }
-  for (int c = in.next_non_blank(); c != EOF && !ends_line(c, end); c = in.next()) {
-    if (line.text.size() == longest_path_line) {
-      line.text.clear();
+  for (bool first = true;; first = false) {
+    line.text = next_line(in, end);
+    if (!line.marked || !first) {
+      line.bytes = line.text;
+    }
+    if (line.text.empty() || is_blank == nullptr || !is_blank(line)) {
       break;
     }
-    line.text.push_back(static_cast<char>(c));
   }
   // Only read from, so closing loses nothing.
   (void)std::fclose(file);
-  if (!line.marked) {
-    line.bytes = line.text;
-  }
   return line;
 }

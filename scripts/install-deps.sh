@@ -27,6 +27,11 @@ test_packages=(
   g++-mingw-w64-x86-64-posix wine wine64 locales
   # 32-bit x86 build of the console programs
   gcc-multilib g++-multilib
+  # 64-bit ARM build of the console programs (clang, below, for aarch64 with
+  # Debian's arm64 libraries: g++-aarch64-linux-gnu conflicts with
+  # gcc-multilib); both builds' tests run under qemu-user where this machine
+  # does not start their programs itself
+  libstdc++-12-dev-arm64-cross binutils-aarch64-linux-gnu qemu-user
   # the static Qt for Windows, from Debian's source package (dpkg-dev below unpacks it)
   perl xz-utils
   # sanitizers, fuzzing and the style checks

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: unit and end-to-end tests in a debug
 # build, the same under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# line count, the table scan and their unit tests in a 32-bit x86 build, the
-# .deb and its lintian check, the same again for Windows under Wine, a minute
-# of fuzzing per fuzz target, and the style checks.
+# console programs and their tests in a 32-bit x86 build and in a 64-bit ARM
+# one (under qemu-user where this machine does not start their programs;
+# TOOLS_FORCE_EMULATOR=1 forces it), the .deb and its lintian check, the
+# same again for Windows under Wine, a minute of fuzzing per fuzz target, and
+# the style checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +14,7 @@ scripts/install-deps.sh
 cmake --workflow --preset dev
 cmake --workflow --preset asan
 cmake --workflow --preset i686
+cmake --workflow --preset aarch64
 # The release build packaged, and the package checked by lintian.
 cmake --workflow --preset deb
 scripts/test-windows.sh

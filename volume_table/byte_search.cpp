@@ -16,9 +16,9 @@ constexpr std::size_t not_found = std::string_view::npos;
 // every line, a memchr and a compare for each "#" made the whole scan a third
 // slower.
 std::size_t find_text(std::string_view bytes, std::string_view text) {
-  const std::size_t n = text.size();
   std::size_t at = 0;
 #ifdef __SSE2__
+  const std::size_t n = text.size();
   const __m128i first = _mm_set1_epi8(text.front());
   const __m128i last = _mm_set1_epi8(text.back());
   // Bit i: the first and last bytes match for the start at + k + i.

@@ -2,27 +2,20 @@
 
 #include <cstdio>
 
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include "path_forms.h"
 
 #include <algorithm>
 #include <cwchar>
 
 namespace {
-
-// `path` as a Windows name through `code_page`; empty when its bytes are not
-// text in that code page.
-std::wstring widened(const std::string& path, UINT code_page, DWORD flags) {
-  const int size = static_cast<int>(path.size());
-  const int length = MultiByteToWideChar(code_page, flags, path.data(), size, nullptr, 0);
-  if (length <= 0) {
-    return {};
-  }
-  std::wstring name(static_cast<std::size_t>(length), L'\0');
-  (void)MultiByteToWideChar(code_page, flags, path.data(), size, name.data(), length);
-  return name;
-}
 
 // Opens `name`, or, when it names a file past MAX_PATH, which only that
 // form reaches, its long form.
@@ -82,18 +75,27 @@ std::FILE* open_input(const std::string& path) {
 #ifdef _WIN32
   // The ANSI code page is how the C library reads a narrow name, so what
   // opened that way still opens the same; a name in UTF-8, as much software
-  // writes it, is tried after. Plain ASCII reads the same in both.
-  std::FILE* file = open_wide(widened(path, CP_ACP, 0));
+  // writes it, is tried after, and last one in the OEM code page, in which a
+  // batch file's echo writes it. Plain ASCII reads the same in all three.
+  std::FILE* file = open_wide(widened(path, CP_ACP));
   const bool is_ascii = std::all_of(path.begin(), path.end(),
                                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (file == nullptr && !is_ascii && GetACP() != CP_UTF8) {
-    file = open_wide(widened(path, CP_UTF8, MB_ERR_INVALID_CHARS));
+    file = open_wide(widened(path, CP_UTF8));
+  }
+  if (file == nullptr && !is_ascii) {
+    file = open_wide(oem_reading(path));
   }
   return file;
 #else
   return std::fopen(path.c_str(), "rb");
 #endif
 }
+
+#ifndef _WIN32
+// A narrower off_t would cut the offset below, and seek somewhere else.
+static_assert(sizeof(off_t) >= sizeof(std::uint64_t), "build with _FILE_OFFSET_BITS=64");
+#endif
 
 bool seek_to(std::FILE* file, std::uint64_t offset) {
 #ifdef _WIN32

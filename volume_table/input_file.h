@@ -7,8 +7,9 @@
 // Opens `path` for reading as bytes. A path holding a NUL byte names no
 // file: the C library would open the part before the NUL instead. On
 // Windows the path's bytes are read in the ANSI code page, as the C library
-// reads them, and then, when they are UTF-8 and not plain ASCII, as UTF-8;
-// each such name that does not open is tried again in its long form.
+// reads them, and then, when they are not plain ASCII, as UTF-8 and in the
+// OEM code page (where that differs from the ANSI one); each such name that
+// does not open is tried again in its long form.
 std::FILE* open_input(const std::string& path);
 
 #ifdef _WIN32

@@ -77,6 +77,10 @@ void make_sparse(const char* name, std::uint64_t bytes) {
   if (fd < 0 || fstat(fd, &st) != 0) {
     fail_errno(name);
   }
+  // A 32-bit off_t would cut the size, and the case would pass on a small file.
+  if (static_cast<std::uint64_t>(static_cast<off_t>(bytes)) != bytes) {
+    fail(std::string(name) + ": " + std::to_string(bytes) + " bytes do not fit off_t");
+  }
   if (static_cast<std::uint64_t>(st.st_size) < bytes &&
       ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
     fail_errno(name);

@@ -1,7 +1,8 @@
-# The Linux-only case words (SPARSE, CHMOD, AS_NOBODY, FILE_SIZE_LIMIT,
-# READ_FAILS, MAX_RSS_KIB, FIFO; see parse_case.cmake) for run_case.cmake, which
-# calls these from its e2e_case, where the case_* variables are set. They do
-# nothing for a case that uses none of the words. LAUNCHER is e2e_launch.
+# The Linux-only case words (SPARSE, CHMOD, APPEND, AS_NOBODY,
+# FILE_SIZE_LIMIT, READ_FAILS, MAX_RSS_KIB, FIFO; see parse_case.cmake) for
+# run_case.cmake, which calls these from its e2e_case, where the case_*
+# variables are set. They do nothing for a case that uses none of the words.
+# LAUNCHER is e2e_launch, run through the emulator of a cross build.
 
 # A case run as uid 65534 cannot be run from the build tree, which may lie
 # where that user cannot reach (under /root, mode 700): its directory and a
@@ -32,7 +33,7 @@ function(e2e_fault_need_launcher)
 endfunction()
 
 # After GIVEN, MKDIR and SYMLINK: what another user may write, then SPARSE,
-# then CHMOD.
+# CHMOD and APPEND.
 function(e2e_fault_setup dir)
   if(case_as_nobody)
     # Writable by all, like the caller's own directory, unless CHMOD says
@@ -58,12 +59,15 @@ function(e2e_fault_setup dir)
   endforeach()
   if(setup)
     e2e_fault_need_launcher()
-    execute_process(COMMAND "${LAUNCHER}" --setup ${setup}
+    execute_process(COMMAND ${emulator} "${LAUNCHER}" --setup ${setup}
       WORKING_DIRECTORY "${dir}" RESULT_VARIABLE status ERROR_VARIABLE err)
     if(NOT status EQUAL 0)
       message(FATAL_ERROR "setting up case ${case_name} failed: ${err}")
     endif()
   endif()
+  foreach(name IN LISTS case_append_names)
+    file(APPEND "${dir}/${name}" "${case_append_${name}}")
+  endforeach()
 endfunction()
 
 # The launcher and its options to put before the program, or nothing.

@@ -10,6 +10,7 @@
 #            [CODE_PAGE 1252|932|any]         the ANSI code page it runs under under Wine
 #            and, with LINUX_ONLY only:
 #            [SPARSE <file> <bytes>]...       <file> made <bytes> long, a hole after its content
+#            [APPEND <file> <content>]...     <content> added at the end of <file>, past the hole
 #            [CHMOD <path> <octal>]...        mode set once the files are made; "." is the directory
 #            [AS_NOBODY]                      the program run as uid and gid 65534
 #            [FILE_SIZE_LIMIT <bytes>]        RLIMIT_FSIZE, SIGXFSZ ignored: writes past it get EFBIG
@@ -27,8 +28,8 @@
 # CODE_PAGE names the runs a case belongs to, 1252 when not given. A case
 # for 932 alone is one for Windows only.
 #
-# The LINUX_ONLY words are served by e2e_launch (fault_words.cmake). SPARSE
-# and then CHMOD apply after GIVEN, MKDIR and SYMLINK; a SPARSE file is
+# The LINUX_ONLY words are served by e2e_launch (fault_words.cmake). SPARSE,
+# CHMOD and then APPEND apply after GIVEN, MKDIR and SYMLINK; a SPARSE file is
 # removed after the case. AS_NOBODY runs the case in a fresh directory under
 # /tmp with a copy of the program, since the build tree may be out of that
 # user's reach; everything the case makes there is writable by all unless
@@ -67,6 +68,7 @@ set(case_read_fails_file "")
 set(case_read_fails_count "")
 set(case_max_rss_kib "")
 set(case_fifo_names "")
+set(case_append_names "")
 math(EXPR _last "${ARGC} - 1")
 set(_i 1)
 while(_i LESS_EQUAL _last)
@@ -76,7 +78,7 @@ while(_i LESS_EQUAL _last)
     set(case_platform "linux")
   elseif(_word STREQUAL "WINDOWS_ONLY")
     set(case_platform "windows")
-  elseif(_word MATCHES "^(GIVEN|EXPECT|SYMLINK|FIFO)$")
+  elseif(_word MATCHES "^(GIVEN|EXPECT|SYMLINK|FIFO|APPEND)$")
     math(EXPR _j "${_i} + 1")
     set(_key "${ARGV${_i}}")
     set(_value "${ARGV${_j}}")
@@ -90,6 +92,9 @@ while(_i LESS_EQUAL _last)
     elseif(_word STREQUAL "FIFO")
       list(APPEND case_fifo_names "${_key}")
       set("case_fifo_${_key}" "${_value}")
+    elseif(_word STREQUAL "APPEND")
+      list(APPEND case_append_names "${_key}")
+      set("case_append_${_key}" "${_value}")
     else()
       list(APPEND case_symlinks "${_key}")
       set("case_symlink_${_key}" "${_value}")
@@ -156,6 +161,7 @@ if(case_program STREQUAL "")
 endif()
 set(_linux_words "${case_sparse_names}${case_chmod_paths}${case_file_size_limit}")
 string(APPEND _linux_words "${case_read_fails_file}${case_max_rss_kib}${case_fifo_names}")
+string(APPEND _linux_words "${case_append_names}")
 if(NOT case_platform STREQUAL "linux" AND (case_as_nobody OR NOT _linux_words STREQUAL ""))
   message(FATAL_ERROR "e2e case ${case_name}: its words need LINUX_ONLY")
 endif()

@@ -88,6 +88,11 @@ function(e2e_case)
   e2e_fault_setup("${dir}")
 
   e2e_fault_launch("${dir}" launch)
+  if(launch)
+    # The launcher is a program of the build as well: the emulator runs it,
+    # and the program it starts.
+    list(APPEND launch ${emulator})
+  endif()
   execute_process(COMMAND ${emulator} ${launch} "${program}"
     WORKING_DIRECTORY "${dir}"
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err

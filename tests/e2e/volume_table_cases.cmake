@@ -260,6 +260,12 @@ e2e_case(volume_table.windows_ansi_name_wins_over_utf8 PROGRAM volume_table WIND
   GIVEN sumtalpart.tmp "données/out.dat\r\n" GIVEN "donnÃ©es/out.dat" "${R}"
   GIVEN "données/out.dat" "${OTHER}"
   EXPECT sumtallyres.tmp "${T}")
+# As a batch file's "echo %CD%\out.dat> sumtalpart.tmp" writes it, in the
+# OEM code page (437 here), where "é" is byte 82.
+string(ASCII 130 E_ACUTE_437)
+e2e_case(volume_table.windows_oem_name_from_a_batch_file PROGRAM volume_table WINDOWS_ONLY
+  GIVEN sumtalpart.tmp "Z:@WINDIR@\\Jos${E_ACUTE_437}\\run 1\\out.dat\r\n"
+  GIVEN "José/run 1/out.dat" "${R}" EXPECT sumtallyres.tmp "${T}")
 # The UTF-16 line's own bytes FF FE C7 30 ... in code page 1252.
 e2e_case(volume_table.windows_utf16_bytes_name_wins PROGRAM volume_table WINDOWS_ONLY
   GIVEN sumtalpart.tmp "${DATA_UTF16LE}" GIVEN "ÿþÇ0ü0¿0" "${R}" GIVEN "データ" "${OTHER}"
