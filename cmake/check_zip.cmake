@@ -1,12 +1,16 @@
 # Makes the Windows .zip from a finished cross build and fails unless its
 # listing holds every file in EXPECTED (paths below the archive's top folder,
-# separated by |), and its THIRD-PARTY-NOTICES.txt has CR LF line ends and
-# holds the section of every component in NOTICE_COMPONENTS (separated by |)
-# as the build wrote it to NOTICE_SECTIONS/<component>.txt.
+# separated by |), every .exe in it carries its manifest and version (and
+# those named in ICONS, separated by |, their icon: check_exe_resources.cmake),
+# every .txt in it has CR LF line ends, and, with NOTICE_SECTIONS, its
+# THIRD-PARTY-NOTICES.txt holds the section of every component named in
+# NOTICE_SECTIONS/components.txt as the build wrote it to
+# NOTICE_SECTIONS/<component>.txt.
 #
 #   cmake -DCPACK=<cpack> -DCONFIG=<build>/CPackConfig.cmake -DDIR=<scratch folder>
 #         "-DEXPECTED=README.txt|LICENSE.txt|bin/volume_table.exe"
-#         "-DNOTICE_COMPONENTS=zlib|mingw-w64" -DNOTICE_SECTIONS=<build>/third_party_notices
+#         -DWINDRES=<windres> -DICONS=script_view
+#         [-DNOTICE_SECTIONS=<build>/third_party_notices]
 #         -P check_zip.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -46,23 +50,54 @@ if(missing)
   message(FATAL_ERROR "missing from the .zip: ${shown}")
 endif()
 
-if(NOT NOTICE_COMPONENTS)
-  return()
-endif()
 execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${archives}"
   WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status)
-file(GLOB notices "${DIR}/*/THIRD-PARTY-NOTICES.txt")
-if(NOT status EQUAL 0 OR NOT notices)
-  message(FATAL_ERROR "cannot unpack THIRD-PARTY-NOTICES.txt from ${archives} (${status})")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cannot unpack ${archives} (${status})")
 endif()
+
+# The one top folder, named like the .zip.
+get_filename_component(top "${archives}" NAME_WLE)
+set(top "${DIR}/${top}")
+string(REPLACE "|" ";" icons "${ICONS}")
+file(GLOB programs "${top}/bin/*.exe")
+foreach(program IN LISTS programs)
+  get_filename_component(name "${program}" NAME_WE)
+  set(icon OFF)
+  if(name IN_LIST icons)
+    set(icon ON)
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" "-DWINDRES=${WINDRES}" "-DEXE=${program}"
+      "-DICON=${icon}" -P "${CMAKE_CURRENT_LIST_DIR}/check_exe_resources.cmake"
+    OUTPUT_VARIABLE output ERROR_VARIABLE output RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${output}")
+  endif()
+  string(REGEX REPLACE "^-- |\n$" "" output "${output}")
+  message(STATUS "${output}")
+endforeach()
+
 # Read as bytes, since reading text drops every CR.
-file(READ "${notices}" hex HEX)
-string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
-if(bytes MATCHES "(^|[^0]. |0[^d] )0a ")
-  message(FATAL_ERROR "THIRD-PARTY-NOTICES.txt has a line that does not end in CR LF")
+file(GLOB_RECURSE texts "${top}/*.txt")
+foreach(text IN LISTS texts)
+  file(READ "${text}" hex HEX)
+  string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
+  if(bytes MATCHES "(^|[^0]. |0[^d] )0a ")
+    file(RELATIVE_PATH name "${DIR}" "${text}")
+    message(FATAL_ERROR "${name} has a line that does not end in CR LF")
+  endif()
+endforeach()
+
+if(NOT NOTICE_SECTIONS)
+  return()
+endif()
+file(GLOB notices "${top}/THIRD-PARTY-NOTICES.txt")
+file(STRINGS "${NOTICE_SECTIONS}/components.txt" components)
+if(NOT notices OR NOT components)
+  message(FATAL_ERROR "no THIRD-PARTY-NOTICES.txt in ${archives}, or no components in "
+    "${NOTICE_SECTIONS}/components.txt")
 endif()
 file(READ "${notices}" text)
-string(REPLACE "|" ";" components "${NOTICE_COMPONENTS}")
 foreach(component IN LISTS components)
   set(section_file "${NOTICE_SECTIONS}/${component}.txt")
   set(at -1)

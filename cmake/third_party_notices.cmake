@@ -1,39 +1,56 @@
 # THIRD-PARTY-NOTICES.txt for the Windows .zip: the copyright notices and
 # licence texts of the code that the .exe files have linked in from others,
-# which several of those licences require beside the binaries.
+# which several of those licences require beside the binaries. Run once the
+# programs are linked, since the list comes from what their links took in,
+# as the linker's map of each says:
 #
-#   tools_third_party_notices(<output file> <Qt notes folder, or "" without the viewer>)
+#   cmake -DOUTPUT=<THIRD-PARTY-NOTICES.txt> -DSECTIONS=<folder> -DMAPS=<a.map|b.map|...>
+#         -DBUILD_DIR=<build folder> -DQT_NOTES=<Qt notes folder, or ""> -DQT_PREFIX=<Qt's folder>
+#         -DTEMPLATE=<THIRD-PARTY-NOTICES.txt.in> -DPROJECT_VERSION=<version>
+#         -P third_party_notices.cmake
 #
-# writes the file from cmake/windows/THIRD-PARTY-NOTICES.txt.in with CR LF
-# line ends, and each component's section also alone, as
-# <build>/third_party_notices/<component>.txt, for the .zip check to look
-# for; it sets TOOLS_NOTICE_COMPONENTS to the components' names. A component
-# whose notice cannot be found is named all the same, with no file, so that
-# the check fails on it.
+# It writes OUTPUT, with CR LF line ends, and into SECTIONS each component's
+# section alone as <component>.txt, for the .zip check to look for; the
+# components' names in components.txt; and in linked.txt, for each component,
+# what in the links stands for it. A component whose notice cannot be found
+# is named all the same, with no file, so that the check fails on it.
+#
+# The runtime (MinGW-w64 and GCC's libraries): every archive that the links
+# took a member from, and every start-up object, outside the build folder and
+# Qt's; their notice is the copyright file of the Debian package that holds
+# them. Qt (scripts/build-windows-qt.sh leaves the notes): every record of
+# third-party code that Qt keeps (qt_attribution.json) whose files one of the
+# objects taken from Qt's libraries is built from, by qt-objects.txt.
 
-# Every .exe: what a static g++ link of MinGW-w64's posix thread model takes
-# from the runtime (the start-up objects, the C runtime, winpthreads behind
-# std::thread and std::mutex, libgcc and libstdc++), by the files its link
-# line names. Their notice is the copyright file of the Debian package that
-# holds them.
-set(TOOLS_RUNTIME_ARCHIVES crt2.o crtbegin.o libmingw32.a libmingwex.a libmsvcrt.a
-  libpthread.a libgcc.a libgcc_eh.a libstdc++.a)
+cmake_minimum_required(VERSION 3.25)
 
-# script_view.exe: the third-party code that Qt bundles into what the viewer
-# links (Qt Core, Qt Gui, Qt Widgets and the Windows platform plugin, as
-# scripts/build-windows-qt.sh configures them), by the Ids of Qt's
-# qt_attribution.json records. Left out, as configured away or not built for
-# Windows: ANGLE, FreeType, HarfBuzz, libjpeg, the OpenGL and Vulkan headers,
-# D-Bus, forkfd, pixman, and the macOS, Android, X11 and WebAssembly parts;
-# and Qt Test's, which only the tests link.
-set(TOOLS_QT_BUNDLED
-  # Qt Core
-  doubleconversion easing freebsd md4 md5 pcre2 pcre2-sljit psl rfc6234 sha1 sha3_endian
-  sha3_keccak tinycbor zlib qbig5codecs qeucjpcodec qeuckrcodec qjiscodec qsjiscodec
-  qtsciicodec qbkcodec unicode-character-database unicode-cldr
-  # Qt Gui
-  libpng md4c grayraster smooth-scaling-algorithm webgradients xserverhelper aglfn
-  icc-sRGB-color-profile)
+# The files that carry a record's code where the record names other files or
+# none while its folder holds Qt's own code too: its Files (or, in a folder of
+# third-party code, the whole folder) would match what the record is not
+# about. A name ending in / is a folder; "-" is none, for a record whose
+# files Qt's Makefiles list only because their scan of the includes does not
+# see the conditions around them. From each file's licence header.
+set(TOOLS_QT_RECORD_FILES
+  "aglfn src/gui/text/qfontsubset_agl.cpp"
+  "grayraster src/gui/painting/qgrayraster.c"
+  "opengl-headers src/gui/opengl/qopenglext.h"
+  "opengl-es2-headers src/gui/opengl/qopengles2ext.h"
+  "vulkan-xml-spec src/gui/vulkan/qvulkanfunctions.cpp"
+  "qeventdispatcher_cf src/corelib/kernel/qeventdispatcher_cf.mm"
+  "qbig5codecs src/corelib/codecs/qbig5codec.cpp"
+  "qeucjpcodec src/corelib/codecs/qeucjpcodec.cpp"
+  "qeuckrcodec src/corelib/codecs/qeuckrcodec.cpp"
+  "qjiscodec src/corelib/codecs/qjiscodec.cpp"
+  "qsjiscodec src/corelib/codecs/qsjiscodec.cpp"
+  "qtsciicodec src/corelib/codecs/qtsciicodec.cpp"
+  "qbkcodec src/corelib/codecs/qgb18030codec.cpp"
+  # The gradients are compiled in from the file made from the one it names.
+  "webgradients src/gui/painting/webgradients.binaryjson"
+  # Two records share the PCRE2 folder; SLJIT is the one below it.
+  "pcre2-sljit src/3rdparty/pcre2/src/sljit/"
+  # Qt Core's qsimd.cpp includes it on Linux only, to ask whether it runs
+  # under Valgrind: its qsimd.o for Windows has none of Valgrind's requests.
+  "valgrind -")
 
 # One field of record <index> of a qt_attribution.json, or "" when it has none.
 function(tools_attribution_field out json index key)
@@ -44,79 +61,59 @@ function(tools_attribution_field out json index key)
   set(${out} "${value}" PARENT_SCOPE)
 endfunction()
 
-# Writes <dir>/<Id>.txt for each TOOLS_QT_BUNDLED record below
-# <attribution dir>, which holds Qt's qt_attribution.json files and the
-# licence files they name in the source tree's layout.
-function(tools_qt_sections attribution_dir dir)
-  file(GLOB_RECURSE records "${attribution_dir}/*/qt_attribution.json")
-  foreach(record IN LISTS records)
-    get_filename_component(record_dir "${record}" DIRECTORY)
-    file(RELATIVE_PATH where "${attribution_dir}" "${record_dir}")
-    file(READ "${record}" json)
-    # A record file holds one component or a list of them.
-    string(JSON type TYPE "${json}")
-    if(type STREQUAL "OBJECT")
-      set(json "[${json}]")
-    endif()
-    string(JSON count LENGTH "${json}")
-    math(EXPR last "${count} - 1")
-    foreach(index RANGE ${last})
-      string(JSON id GET "${json}" ${index} Id)
-      if(NOT id IN_LIST TOOLS_QT_BUNDLED)
+# Sets <out> to the runtime files (archives and start-up objects) and, for
+# each Qt library <lib>.a, qt_members_<lib>.a to the members, that the links
+# of MAPS took in.
+function(tools_linked_files out)
+  string(REPLACE "|" ";" maps "${MAPS}")
+  set(files "")
+  foreach(map IN LISTS maps)
+    # "<archive>(<member>)" at the start of a line: a member the link took,
+    # in the map's first part; "LOAD <object>": an object it was given.
+    file(STRINGS "${map}" lines REGEX "^(/[^(]+\\.a\\([^)]+\\)|LOAD /.+\\.o)( |$)")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "^LOAD (.+)$")
+        set(path "${CMAKE_MATCH_1}")
+        set(member "")
+      elseif(line MATCHES "^([^(]+)\\(([^)]+)\\)")
+        set(path "${CMAKE_MATCH_1}")
+        set(member "${CMAKE_MATCH_2}")
+      endif()
+      file(REAL_PATH "${path}" path)
+      cmake_path(IS_PREFIX BUILD_DIR "${path}" ours)
+      if(ours)
         continue()
       endif()
-      foreach(key IN ITEMS Name Version QDocModule License Copyright LicenseFile)
-        tools_attribution_field(${key} "${json}" ${index} ${key})
-      endforeach()
-      set(module "${QDocModule}")
-      if(module STREQUAL "qtcore")
-        set(module "Qt Core")
-      elseif(module STREQUAL "qtgui")
-        set(module "Qt Gui")
-      endif()
-      if(id STREQUAL "grayraster")
-        # Its record names FreeType's LICENSE.TXT, which only offers the
-        # choice of the FreeType License or the GPL v2. The viewer takes the
-        # FreeType License, which asks for this credit in the documentation;
-        # Qt's record of FreeType itself names a file with both texts.
-        set(LicenseFile "../../3rdparty/freetype/LICENSE.txt")
-        string(REGEX MATCH "[0-9]+-[0-9]+" years "${Copyright}")
-        string(APPEND Copyright "\nPortions of this software are copyright (C) ${years} "
-          "The FreeType Project (www.freetype.org). All rights reserved.")
-      endif()
-      string(STRIP "${Name} ${Version}" text)
-      string(APPEND text "\n  bundled in ${module} (${where})\n  licence: ${License}\n\n${Copyright}\n")
-      if(LicenseFile)
-        if(NOT EXISTS "${record_dir}/${LicenseFile}")
-          message(WARNING "THIRD-PARTY-NOTICES.txt: no ${where}/${LicenseFile} for ${id}")
+      if(QT_PREFIX)
+        cmake_path(IS_PREFIX QT_PREFIX "${path}" from_qt)
+        if(from_qt)
+          get_filename_component(library "${path}" NAME)
+          list(APPEND qt_members_${library} "${member}")
+          set(qt_members_${library} "${qt_members_${library}}" PARENT_SCOPE)
           continue()
         endif()
-        file(READ "${record_dir}/${LicenseFile}" licence)
-        string(APPEND text "\n${licence}")
       endif()
-      file(WRITE "${dir}/${id}.txt" "${text}")
+      list(APPEND files "${path}")
     endforeach()
   endforeach()
+  list(REMOVE_DUPLICATES files)
+  set(${out} "${files}" PARENT_SCOPE)
 endfunction()
 
-# Writes <dir>/<source package>.txt for each Debian source package that
-# TOOLS_RUNTIME_ARCHIVES come from: which archives, from which of its binary
-# packages, and those packages' copyright files (a text they share, once).
-# Sets <out> to those source packages' names, and to an archive's own name
-# where no package holds it.
-function(tools_runtime_sections out dir)
+# Writes <SECTIONS>/<source package>.txt for each Debian source package that
+# <files> come from: which files, from which of its binary packages, and
+# those packages' copyright files (a text they share, once). Sets <out> to
+# those source packages' names, and to a file's own name where no package
+# holds it; appends to the variable linked what stands for each.
+function(tools_runtime_sections out files)
   set(sources "")
-  foreach(archive IN LISTS TOOLS_RUNTIME_ARCHIVES)
-    execute_process(COMMAND "${CMAKE_CXX_COMPILER}" -print-file-name=${archive}
-      OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-    # The compiler names it through its own folders (.../12-posix/../../..);
-    # dpkg knows the plain path.
-    file(REAL_PATH "${path}" path)
+  foreach(path IN LISTS files)
+    get_filename_component(name "${path}" NAME)
     execute_process(COMMAND dpkg-query -S "${path}" OUTPUT_VARIABLE owner ERROR_QUIET)
     # "mingw-w64-x86-64-dev: /usr/x86_64-w64-mingw32/lib/crt2.o"
     if(NOT owner MATCHES "^([^ ,:]+)(:[^ ,:]+)?: ")
       message(WARNING "THIRD-PARTY-NOTICES.txt: no installed package holds ${path}")
-      list(APPEND sources "${archive}")
+      list(APPEND sources "${name}")
       continue()
     endif()
     set(package "${CMAKE_MATCH_1}")
@@ -124,7 +121,7 @@ function(tools_runtime_sections out dir)
       OUTPUT_VARIABLE source COMMAND_ERROR_IS_FATAL ANY)
     list(APPEND sources "${source}")
     list(APPEND packages_of_${source} "${package}")
-    list(APPEND archives_of_${package} "${archive}")
+    list(APPEND archives_of_${package} "${name}")
   endforeach()
   list(REMOVE_DUPLICATES sources)
 
@@ -140,13 +137,13 @@ function(tools_runtime_sections out dir)
     set(copyrights "")
     set(seen "")
     foreach(package IN LISTS packages_of_${source})
+      list(SORT archives_of_${package})
       list(JOIN archives_of_${package} ", " archives)
+      string(APPEND linked "${source}: ${package}: ${archives}\n")
       execute_process(COMMAND dpkg-query -W "-f=\${Version}" "${package}"
         OUTPUT_VARIABLE package_version COMMAND_ERROR_IS_FATAL ANY)
       string(APPEND text "  ${package} ${package_version}: ${archives}\n")
-      set(copyright "/usr/share/doc/${package}/copyright")
-      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${copyright}")
-      file(READ "${copyright}" content)
+      file(READ "/usr/share/doc/${package}/copyright" content)
       # Compared by digest: a list of the texts would split them at each ";".
       string(SHA256 digest "${content}")
       if(NOT digest IN_LIST seen)
@@ -154,62 +151,201 @@ function(tools_runtime_sections out dir)
         string(APPEND copyrights "\n${content}")
       endif()
     endforeach()
-    file(WRITE "${dir}/${source}.txt"
+    file(WRITE "${SECTIONS}/${source}.txt"
       "${text}whose copyright files (/usr/share/doc/<package>/copyright) follow.\n${copyrights}")
   endforeach()
   set(${out} "${sources}" PARENT_SCOPE)
+  set(linked "${linked}" PARENT_SCOPE)
 endfunction()
 
-function(tools_third_party_notices output qt_notes)
-  set(dir "${PROJECT_BINARY_DIR}/third_party_notices")
-  file(REMOVE_RECURSE "${dir}")
-  tools_runtime_sections(components "${dir}")
-  set(TOOLS_NOTICES_QT "")
-  if(qt_notes)
-    if(IS_DIRECTORY "${qt_notes}/qt-attribution")
-      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${qt_notes}/qt-source.txt")
-      tools_qt_sections("${qt_notes}/qt-attribution" "${dir}")
-      file(STRINGS "${qt_notes}/qt-source.txt" qt_version LIMIT_COUNT 1 REGEX "^Qt [0-9.]+")
-      string(REGEX MATCH "^Qt [0-9.]+" qt_version "${qt_version}")
-      set(TOOLS_NOTICES_QT "
-script_view.exe also has ${qt_version} linked in (bin\\Qt-source.txt says from
-which source and how it was built). Qt's own licence is in
-bin\\Qt-LICENSE-LGPL-3.0.txt, with the bin\\Qt-LICENSE-GPL-3.0.txt it builds
-on. The sections after the runtime's are the third-party code that Qt bundles
-into the parts of it that the viewer links: Qt Core, Qt Gui, Qt Widgets and
-the Windows platform plugin.
-")
-    else()
-      message(WARNING "THIRD-PARTY-NOTICES.txt: ${qt_notes} has no record of the code "
-        "that Qt bundles; scripts/build-windows-qt.sh adds it to a Qt it built")
+# Which of <files> lie in the scope of a record of folder <where>: <scope>
+# when given (TOOLS_QT_RECORD_FILES), else its Files, else its whole folder.
+# Sets <out> to them.
+function(tools_record_match out where scope record_files files)
+  if(NOT scope)
+    string(REGEX REPLACE "[ ,]+" ";" scope "${record_files}")
+    list(TRANSFORM scope PREPEND "${where}/")
+    if(NOT scope)
+      set(scope "${where}/")
     endif()
-    list(APPEND components ${TOOLS_QT_BUNDLED})
   endif()
+  set(found "")
+  foreach(entry IN LISTS scope)
+    foreach(file IN LISTS files)
+      string(FIND "${file}" "${entry}" at)
+      if(file STREQUAL entry OR (entry MATCHES "/$" AND at EQUAL 0))
+        list(APPEND found "${file}")
+      endif()
+    endforeach()
+  endforeach()
+  set(${out} "${found}" PARENT_SCOPE)
+endfunction()
 
-  set(TOOLS_NOTICES_SECTIONS "")
-  set(missing "")
-  foreach(component IN LISTS components)
-    if(EXISTS "${dir}/${component}.txt")
-      file(READ "${dir}/${component}.txt" section)
-      string(APPEND TOOLS_NOTICES_SECTIONS
-        "\n========================================================================\n${section}")
-    else()
-      list(APPEND missing "${component}")
+# Writes <SECTIONS>/<Id>.txt for each record of Qt's bundled code that the
+# links took in, from the notes' qt-attribution/ (Qt's records and the
+# licence files they name, in the source tree's layout) and qt-objects.txt.
+# Sets <out> to those records' Ids; appends to linked what stands for each.
+function(tools_qt_sections out)
+  # The source files of every member of Qt's libraries that the links took.
+  file(STRINGS "${QT_NOTES}/qt-objects.txt" objects)
+  set(taken "")
+  set(unknown "")
+  foreach(object IN LISTS objects)
+    string(REPLACE " " ";" object "${object}")
+    list(POP_FRONT object library member)
+    if(member IN_LIST qt_members_${library})
+      list(APPEND found_${library} "${member}")
+      foreach(file IN LISTS object)
+        list(APPEND taken "${file}")
+        # One object for each file, to name in linked.txt.
+        if(NOT DEFINED object_of_${file})
+          set(object_of_${file} "${library}(${member})")
+        endif()
+      endforeach()
     endif()
   endforeach()
-  if(missing)
-    list(JOIN missing ", " missing)
-    message(WARNING "THIRD-PARTY-NOTICES.txt lacks the notice of: ${missing}")
+  list(REMOVE_DUPLICATES taken)
+  foreach(library IN LISTS qt_libraries)
+    set(missing ${qt_members_${library}})
+    if(found_${library})
+      list(REMOVE_ITEM missing ${found_${library}})
+    endif()
+    list(REMOVE_DUPLICATES missing)
+    foreach(member IN LISTS missing)
+      list(APPEND unknown "${library}(${member})")
+    endforeach()
+  endforeach()
+  if(unknown)
+    list(JOIN unknown ", " unknown)
+    message(FATAL_ERROR "THIRD-PARTY-NOTICES.txt: ${QT_NOTES}/qt-objects.txt does not say "
+      "what these are built from: ${unknown}")
   endif()
-  set(template "${PROJECT_SOURCE_DIR}/cmake/windows/THIRD-PARTY-NOTICES.txt.in")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${template}")
-  file(READ "${template}" template)
-  string(CONFIGURE "${template}" text @ONLY)
-  # Windows' own editors expect CR LF; a licence text may bring either.
-  string(REPLACE "\r\n" "\n" text "${text}")
-  string(REPLACE "\n" "\r\n" text "${text}")
-  file(WRITE "${output}.new" "${text}")
-  file(COPY_FILE "${output}.new" "${output}" ONLY_IF_DIFFERENT)
-  file(REMOVE "${output}.new")
-  set(TOOLS_NOTICE_COMPONENTS "${components}" PARENT_SCOPE)
+
+  set(ids "")
+  set(attribution_dir "${QT_NOTES}/qt-attribution")
+  file(GLOB_RECURSE records "${attribution_dir}/*/qt_attribution.json")
+  foreach(record IN LISTS records)
+    get_filename_component(record_dir "${record}" DIRECTORY)
+    file(RELATIVE_PATH where "${attribution_dir}" "${record_dir}")
+    file(READ "${record}" json)
+    # A record file holds one component or a list of them.
+    string(JSON type TYPE "${json}")
+    if(type STREQUAL "OBJECT")
+      set(json "[${json}]")
+    endif()
+    string(JSON count LENGTH "${json}")
+    math(EXPR last "${count} - 1")
+    foreach(index RANGE ${last})
+      foreach(key IN ITEMS Id Name Version License Copyright LicenseFile Files)
+        tools_attribution_field(${key} "${json}" ${index} ${key})
+      endforeach()
+      set(scope "")
+      foreach(entry IN LISTS TOOLS_QT_RECORD_FILES)
+        if(entry MATCHES "^${Id} (.+)$")
+          list(APPEND scope "${CMAKE_MATCH_1}")
+        endif()
+      endforeach()
+      if(NOT scope AND NOT Files AND NOT where MATCHES "(^|/)3rdparty(/|$)")
+        message(WARNING "THIRD-PARTY-NOTICES.txt: Qt's record ${Id} names no files in ${where}, "
+          "which holds Qt's own code too; all of the folder is taken for it")
+      endif()
+      tools_record_match(files "${where}" "${scope}" "${Files}" "${taken}")
+      if(NOT files)
+        continue()
+      endif()
+      list(APPEND ids "${Id}")
+      set(libraries "")
+      foreach(file IN LISTS files)
+        string(APPEND linked "${Id}: ${file} in ${object_of_${file}}\n")
+        string(REGEX REPLACE "\\(.*" "" library "${object_of_${file}}")
+        list(APPEND libraries "${library}")
+      endforeach()
+      list(REMOVE_DUPLICATES libraries)
+      list(JOIN libraries ", " libraries)
+      if(Id STREQUAL "grayraster")
+        # Its record names FreeType's LICENSE.TXT, which only offers the
+        # choice of the FreeType License or the GPL v2. The viewer takes the
+        # FreeType License, which asks for this credit in the documentation;
+        # Qt's record of FreeType itself names a file with both texts.
+        set(LicenseFile "../../3rdparty/freetype/LICENSE.txt")
+        string(REGEX MATCH "[0-9]+-[0-9]+" years "${Copyright}")
+        string(APPEND Copyright "\nPortions of this software are copyright (C) ${years} "
+          "The FreeType Project (www.freetype.org). All rights reserved.")
+      endif()
+      string(STRIP "${Name} ${Version}" text)
+      string(APPEND text "\n  bundled in Qt (${where}), linked in from its ${libraries}\n"
+        "  licence: ${License}\n\n${Copyright}\n")
+      if(LicenseFile)
+        if(NOT EXISTS "${record_dir}/${LicenseFile}")
+          message(WARNING "THIRD-PARTY-NOTICES.txt: no ${where}/${LicenseFile} for ${Id}")
+          continue()
+        endif()
+        file(READ "${record_dir}/${LicenseFile}" licence)
+        string(APPEND text "\n${licence}")
+      endif()
+      file(WRITE "${SECTIONS}/${Id}.txt" "${text}")
+    endforeach()
+  endforeach()
+  set(${out} "${ids}" PARENT_SCOPE)
+  set(linked "${linked}" PARENT_SCOPE)
 endfunction()
+
+file(REMOVE_RECURSE "${SECTIONS}")
+# Compared with the real paths of what the maps name.
+file(REAL_PATH "${BUILD_DIR}" BUILD_DIR)
+if(QT_PREFIX)
+  file(REAL_PATH "${QT_PREFIX}" QT_PREFIX)
+endif()
+set(linked "")
+set(qt_libraries "")
+tools_linked_files(runtime_files)
+get_cmake_property(variables VARIABLES)
+list(FILTER variables INCLUDE REGEX "^qt_members_")
+list(TRANSFORM variables REPLACE "^qt_members_" "")
+set(qt_libraries "${variables}")
+tools_runtime_sections(components "${runtime_files}")
+
+set(TOOLS_NOTICES_QT "")
+if(QT_NOTES)
+  if(NOT EXISTS "${QT_NOTES}/qt-objects.txt")
+    message(FATAL_ERROR "THIRD-PARTY-NOTICES.txt: ${QT_NOTES} has no record of what Qt's "
+      "libraries are built from; scripts/build-windows-qt.sh adds it to a Qt it built")
+  endif()
+  tools_qt_sections(qt_components)
+  list(APPEND components ${qt_components})
+  file(STRINGS "${QT_NOTES}/qt-source.txt" qt_version LIMIT_COUNT 1 REGEX "^Qt [0-9.]+")
+  string(REGEX MATCH "^Qt [0-9.]+" qt_version "${qt_version}")
+  set(TOOLS_NOTICES_QT "
+script_view.exe also has ${qt_version} linked in (bin\\Qt-source.txt says from
+which source and how it was built, and how to link the viewer again with
+another Qt). Qt's own licence is in bin\\Qt-LICENSE-LGPL-3.0.txt, with the
+bin\\Qt-LICENSE-GPL-3.0.txt it builds on. The sections after the runtime's are
+the third-party code that Qt bundles and that the viewer has linked in: each
+whose files an object that the link took from Qt's libraries is built from.
+")
+endif()
+
+set(TOOLS_NOTICES_SECTIONS "")
+set(missing "")
+foreach(component IN LISTS components)
+  if(EXISTS "${SECTIONS}/${component}.txt")
+    file(READ "${SECTIONS}/${component}.txt" section)
+    string(APPEND TOOLS_NOTICES_SECTIONS
+      "\n========================================================================\n${section}")
+  else()
+    list(APPEND missing "${component}")
+  endif()
+endforeach()
+if(missing)
+  list(JOIN missing ", " missing)
+  message(WARNING "THIRD-PARTY-NOTICES.txt lacks the notice of: ${missing}")
+endif()
+file(READ "${TEMPLATE}" template)
+string(CONFIGURE "${template}" text @ONLY)
+# Windows' own editors expect CR LF; a licence text may bring either.
+string(REPLACE "\r\n" "\n" text "${text}")
+string(REPLACE "\n" "\r\n" text "${text}")
+file(WRITE "${OUTPUT}" "${text}")
+list(JOIN components "\n" components)
+file(WRITE "${SECTIONS}/components.txt" "${components}\n")
+file(WRITE "${SECTIONS}/linked.txt" "${linked}")

@@ -33,6 +33,31 @@ set_tests_properties(static_runtime.check_rejects_a_dynamic_build PROPERTIES
   LABELS static_runtime
   PASS_REGULAR_EXPRESSION "not a Windows system DLL: libstdc\\+\\+-6\\.dll\n")
 
+# Each program's version as Explorer and installers read it, through
+# GetFileVersionInfoW under Wine: the project's version, in the fixed numbers
+# that installers compare and in the strings that people read.
+# cmake/check_exe_resources.cmake, which the .zip check runs on every program,
+# must fail on one that has no resources.
+add_executable(file_version "${PROJECT_SOURCE_DIR}/tests/e2e/file_version.cpp")
+target_link_libraries(file_version PRIVATE version project_options)
+target_link_options(file_version PRIVATE -static)
+string(REPLACE "." "\\." fixed "${TOOLS_FILE_VERSION}")
+string(REPLACE "." "\\." version "${PROJECT_VERSION}")
+foreach(program IN LISTS tools_static_programs)
+  add_test(NAME "version_resource.${program}" COMMAND file_version "$<TARGET_FILE:${program}>")
+  set_tests_properties("version_resource.${program}" PROPERTIES
+    LABELS "version_resource;${program}"
+    PASS_REGULAR_EXPRESSION "^fixed file version: ${fixed}\r?\nfixed product version: ${fixed}\r?\n\
+FileVersion: ${version}\r?\nProductVersion: ${version}\r?\nOriginalFilename: ${program}\\.exe\r?\n$")
+endforeach()
+add_test(NAME version_resource.check_rejects_a_bare_program
+  COMMAND "${CMAKE_COMMAND}" "-DWINDRES=${CMAKE_RC_COMPILER}"
+    "-DEXE=$<TARGET_FILE:volume_table_dynamic_probe>"
+    -P "${PROJECT_SOURCE_DIR}/cmake/check_exe_resources.cmake")
+set_tests_properties(version_resource.check_rejects_a_bare_program PROPERTIES
+  LABELS version_resource
+  PASS_REGULAR_EXPRESSION "volume_table_dynamic_probe\\.exe has no application manifest")
+
 # Wine gives each program the ANSI code page of its own Unix locale, which
 # cmake/wine_env.sh takes from TOOLS_WINE_LANG: tests run with this
 # environment see code page 932, as on a Japanese Windows, while the Wine

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 
 #include "mainwindow.h"
 
@@ -12,6 +14,11 @@ int main(int argc, char* argv[]) {
   QApplication::setHighDpiScaleFactorRoundingPolicy(
       Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   QApplication app(argc, argv);
+  QIcon icon;
+  for (const QFileInfo& image : QDir(QStringLiteral(":/icon")).entryInfoList()) {
+    icon.addFile(image.filePath());
+  }
+  QApplication::setWindowIcon(icon);
   MainWindow w;
   w.show();
   // exec() is static; it runs the event loop of the application made above.

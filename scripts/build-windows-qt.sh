@@ -3,10 +3,10 @@
 # linked against, from Debian's own qtbase source package with Debian's
 # patches, and installs it into a cache folder keyed by the qtbase version, the
 # configure line and the MinGW compiler. Does nothing when that folder exists,
-# unless it lacks the notes that the Windows .zip takes from Qt's source
-# (share/tamber-tools/ in it): then it unpacks the source again for those
-# only, in about a minute. The first run takes about 25 minutes on two idle
-# cores.
+# unless it lacks the notes that the Windows .zip takes from Qt's source and
+# build (share/tamber-tools/ in it): then it unpacks and configures the source
+# again for those only, building nothing but the resource compiler, in about
+# ten minutes. The first run takes about 25 minutes on two idle cores.
 #
 #   scripts/build-windows-qt.sh                 build unless cached; prints the prefix last
 #   scripts/build-windows-qt.sh --print-prefix  prints where the Qt is (or would be), builds nothing
@@ -64,7 +64,7 @@ fi
 # The notes are made whole and then moved in: if they are there, they are
 # complete.
 notes_dir=$prefix/share/tamber-tools
-if [ -d "$prefix" ] && [ -d "$notes_dir/qt-attribution" ]; then
+if [ -d "$prefix" ] && [ -f "$notes_dir/qt-objects.txt" ]; then
   echo "build-windows-qt: cached Qt found"
   echo "$prefix"
   exit 0
@@ -112,17 +112,21 @@ run_logged() {
 }
 
 # What the Windows .zip ships beside the viewer or takes its notices from,
-# written into folder $2 from the source in $1: Qt's licence (the LGPL-3.0,
-# and the GPL-3.0 that it builds on), where this Qt came from, and, in
-# qt-attribution/, Qt's records of the third-party code it bundles (every
-# qt_attribution.json with the licence files it names, in the source's
-# layout), from which the build picks what the viewer links.
+# written into folder $3 from the source in $1 and the configured build in
+# $2: Qt's licence (the LGPL-3.0, and the GPL-3.0 that it builds on); where
+# this Qt came from (qt-source.txt) and Debian's patches in the order applied
+# (debian-patches.txt); in qt-attribution/, Qt's records of the third-party
+# code it bundles (every qt_attribution.json with the licence files it names,
+# in the source's layout); and in qt-objects.txt, what each object in Qt's
+# static libraries is built from, from which the build finds the records of
+# the code that the viewer has linked in.
 store_notes() {
-  local source_dir=$1 notes=$2 record licence
+  local source_dir=$1 build_dir=$2 notes=$3 record licence
   mkdir -p "$notes/qt-attribution"
   cp "$source_dir/LICENSE.LGPL3" "$source_dir/LICENSE.GPL3" "$notes/"
   echo "Qt $(sed -n 's/^MODULE_VERSION *= *//p' "$source_dir/.qmake.conf") (qtbase only), built from Debian's source package qtbase-opensource-src $version with Debian's patches, with MinGW-w64 $compiler, configured with: ${configure_options[*]}" \
     >"$notes/qt-source.txt"
+  sed -n 's/^\([^#[:space:]][^[:space:]]*\).*/\1/p' "$source_dir/debian/patches/series" >"$notes/debian-patches.txt"
   (
     cd "$source_dir"
     find src -name qt_attribution.json | while read -r record; do
@@ -134,6 +138,65 @@ store_notes() {
       done
     done
   )
+  # One line an object: its library, its name in it, and the files of the
+  # source tree it is compiled from (its source, what that includes, and for
+  # a generated source such as a resource file, what that is made from), as
+  # qmake's Makefiles list them. Only the files that a record can stand for
+  # are kept: those in the folders of Qt's records, less the headers of Qt's
+  # own folders (where every object includes some) that no record names.
+  (
+    cd "$source_dir"
+    find src -name qt_attribution.json -printf '%h/\n' | sort -u >"$work/record-folders"
+    find src -name qt_attribution.json | while read -r record; do
+      sed -n 's/.*"Files": *"\([^"]*\)".*/\1/p' "$record" | tr ', ' '\n\n' | sed "/^$/d; s|^|${record%/*}/|"
+    done >"$work/record-files"
+  )
+  find "$build_dir" -name 'Makefile*' -type f -print0 | xargs -0 awk -v source="$source_dir/" '
+    FNR == 1 { flush(); library = ""; delete needs; delete objects; line = "" }
+    FILENAME == ARGV[1] { folders[$0] = 1; next }
+    FILENAME == ARGV[2] { named[$0] = 1; next }
+    /\\$/ { line = line substr($0, 1, length($0) - 1) " "; next }
+    {
+      line = line $0
+      if (line ~ /^DESTDIR_TARGET *= *[^ ]*\.a *$/) {
+        library = line
+        sub(/^.*[\/ =]/, "", library)
+      } else if (line ~ /^[^\t#=]+: /) {
+        target = substr(line, 1, index(line, ":") - 1)
+        needs[target] = substr(line, index(line, ":") + 1)
+        if (target ~ /\.o$/) objects[target] = 1
+      }
+      line = ""
+    }
+    function flush(   object, files, count, i, more, file, name, folder, seen, out) {
+      if (library == "") return
+      for (object in objects) {
+        count = split(needs[object], files, " ")
+        # A generated source: what it is made from.
+        for (i = 1; i <= count; i++)
+          if (files[i] in needs) more = more " " needs[files[i]]
+        count = split(needs[object] more, files, " ")
+        more = ""
+        delete seen
+        name = object
+        sub(/.*\//, "", name)
+        out = library " " name
+        for (i = 1; i <= count; i++) {
+          file = files[i]
+          if (index(file, source) != 1 || file in seen) continue
+          seen[file] = 1
+          file = substr(file, length(source) + 1)
+          if (file in named) { out = out " " file; continue }
+          if (file ~ /\.h$/ && file !~ /\/3rdparty\//) continue
+          folder = file
+          while (sub(/[^\/]*\/?$/, "", folder) && folder != "")
+            if (folder in folders) { out = out " " file; break }
+        }
+        print out
+      }
+    }
+    END { flush() }
+  ' "$work/record-folders" "$work/record-files" | sort -u >"$notes/qt-objects.txt"
 }
 
 if [ -d "$prefix" ]; then
@@ -166,20 +229,6 @@ run_logged "apt source index" apt-get "${apt_options[@]}" update
   apt-get "${apt_options[@]}" source "qtbase-opensource-src=$version")
 source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qtbase-opensource-src-*')
 
-if [ -d "$prefix" ]; then
-  # A Qt cached by an earlier version of this script: its notes are made
-  # beside the old ones and swapped in; the Qt itself stays as it is.
-  store_notes "$source_dir" "$work/notes"
-  mkdir -p "$prefix/share"
-  rm -rf "$notes_dir.new"
-  cp -r "$work/notes" "$notes_dir.new"
-  rm -rf "$notes_dir"
-  mv "$notes_dir.new" "$notes_dir"
-  say "notes added to the cached Qt"
-  echo "$prefix"
-  exit 0
-fi
-
 # qmake calls ${CROSS_COMPILE}g++; make that the posix compiler whatever the
 # alternatives say.
 mkdir -p "$work/bin"
@@ -191,12 +240,33 @@ export PATH=$work/bin:$PATH
 mkdir -p "$work/build"
 cd "$work/build"
 run_logged configure "$source_dir/configure" -prefix "$prefix" "${configure_options[@]}"
+
+if [ -d "$prefix" ]; then
+  # A Qt cached by an earlier version of this script: its notes are made
+  # beside the old ones and swapped in; the Qt itself stays as it is. The
+  # Makefiles that qt-objects.txt is read from need only qmake, and Qt's
+  # resource compiler, which qmake asks what each resource is made from.
+  mkdir -p src
+  (cd src && ../bin/qmake -o Makefile "$source_dir/src/src.pro")
+  run_logged "resource compiler" make -C src sub-rcc
+  run_logged Makefiles make sub-src-qmake_all
+  store_notes "$source_dir" "$work/build" "$work/notes"
+  mkdir -p "$prefix/share"
+  rm -rf "$notes_dir.new"
+  cp -r "$work/notes" "$notes_dir.new"
+  rm -rf "$notes_dir"
+  mv "$notes_dir.new" "$notes_dir"
+  say "notes added to the cached Qt"
+  echo "$prefix"
+  exit 0
+fi
+
 run_logged "make -j2" make -j2
 # Installed beside the cache first and moved in whole, so that an interrupted
 # run never leaves a folder that looks like a finished build.
 run_logged install make install INSTALL_ROOT="$work/stage"
 
-store_notes "$source_dir" "$work/stage$notes_dir"
+store_notes "$source_dir" "$work/build" "$work/stage$notes_dir"
 
 mkdir -p "$cache_root"
 mv "$work/stage$prefix" "$prefix"

@@ -20,8 +20,8 @@ main_packages=(
 test_packages=(
   # unit and end-to-end tests
   googletest libgtest-dev libgmock-dev
-  # the viewer's tests in a real X server
-  xvfb xauth x11-utils libx11-dev
+  # the viewer's tests in a real X server, and its icon drawn again from its source
+  xvfb xauth x11-utils libx11-dev python3
   # Windows cross build, tested under Wine, also in a Japanese locale
   # (generated below)
   g++-mingw-w64-x86-64-posix wine wine64 locales

@@ -2,9 +2,11 @@
 // DISPLAY, finds its window by title, checks the window's size, asks it to
 // close the way a window manager does (a WM_DELETE_WINDOW client message) and
 // expects the program to end by itself with status 0. SLACK (default 0) is how
-// many pixels each side may be off: a scaled window's size is rounded.
+// many pixels each side may be off: a scaled window's size is rounded. With
+// ICON_RGB (hex), an image of the window's icon must show that colour, opaque:
+// a window without the program's icon has another one or none.
 //
-//   x11_close_check PROGRAM TITLE WIDTH HEIGHT [SLACK]
+//   x11_close_check PROGRAM TITLE WIDTH HEIGHT [SLACK [ICON_RGB]]
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -43,22 +45,40 @@ int ignore_x_error(Display* /*display*/, XErrorEvent* /*event*/) {
   return 0;
 }
 
-std::string window_title(Display* display, Window window) {
-  const Atom net_wm_name = XInternAtom(display, "_NET_WM_NAME", False);
-  const Atom utf8_string = XInternAtom(display, "UTF8_STRING", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long remaining = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8_string, &type, &format,
-                         &count, &remaining, &data) == Success &&
-      data != nullptr) {
-    if (type == utf8_string && format == 8) title.assign(reinterpret_cast<char*>(data), count);
-    XFree(data);
-    if (!title.empty()) return title;
+// A property of a window as Xlib hands it over: no data when the window has
+// none of that type. A 32-bit property comes as longs, whatever their size.
+class Property {
+public:
+  Property(Display* display, Window window, const char* name, Atom type, long length) {
+    unsigned long remaining = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, length, False,
+                           type, &type_, &format_, &count_, &remaining, &data_) != Success ||
+        type_ != type)
+      count_ = 0;
   }
+  Property(const Property&) = delete;
+  Property& operator=(const Property&) = delete;
+  ~Property() {
+    if (data_ != nullptr) XFree(data_);
+  }
+  [[nodiscard]] int format() const { return format_; }
+  [[nodiscard]] unsigned long count() const { return count_; }
+  [[nodiscard]] const unsigned char* data() const { return data_; }
+
+private:
+  Atom type_ = None;
+  int format_ = 0;
+  unsigned long count_ = 0;
+  unsigned char* data_ = nullptr;
+};
+
+std::string window_title(Display* display, Window window) {
+  std::string title;
+  const Property name_property(display, window, "_NET_WM_NAME",
+                               XInternAtom(display, "UTF8_STRING", False), 1024);
+  if (name_property.format() == 8)
+    title.assign(reinterpret_cast<const char*>(name_property.data()), name_property.count());
+  if (!title.empty()) return title;
   char* name = nullptr;
   if (XFetchName(display, window, &name) != 0 && name != nullptr) {
     title = name;
@@ -92,6 +112,26 @@ std::optional<Window> find_mapped_window(Display* display, const std::string& ti
     pending = std::move(next);
   }
   return std::nullopt;
+}
+
+// The sizes of the images of the window's icon (_NET_WM_ICON, which Qt sets
+// on Linux, and Wine from a Windows icon) that show the colour rgb, opaque.
+std::string icon_images_showing(Display* display, Window window, unsigned long rgb) {
+  const Property icon(display, window, "_NET_WM_ICON", XA_CARDINAL, 1L << 22);
+  const auto* values = reinterpret_cast<const unsigned long*>(icon.data());
+  std::string found;
+  for (unsigned long at = 0; icon.format() == 32 && at + 2 <= icon.count();) {
+    const unsigned long width = values[at];
+    const unsigned long pixels = width * values[at + 1];
+    at += 2;
+    if (pixels > icon.count() - at) break;
+    bool shows = false;
+    for (unsigned long i = 0; i < pixels; ++i)
+      shows = shows || (values[at + i] & 0xFFFFFFFFUL) == (0xFF000000UL | rgb);
+    if (shows) found += " " + std::to_string(width) + "x" + std::to_string(values[at - 1]);
+    at += pixels;
+  }
+  return found;
 }
 
 bool accepts_delete_window(Display* display, Window window, Atom delete_window) {
@@ -136,7 +176,7 @@ std::string describe(int status) {
 }
 
 int check(const std::string& program, const std::string& title, int width, int height, int slack,
-          const std::filesystem::path& work) {
+          std::optional<unsigned long> icon_rgb, const std::filesystem::path& work) {
   {
     std::ofstream(work / "script.inp") << "shown.txt\n";
     std::ofstream(work / "shown.txt") << "Shown by the end-to-end check.\n";
@@ -176,6 +216,17 @@ int check(const std::string& program, const std::string& title, int width, int h
     return stop("expected " + std::to_string(width) + "x" + std::to_string(height) + " within " +
                 std::to_string(slack) + " px");
 
+  if (icon_rgb) {
+    // The icon may come a moment after the window.
+    std::string images;
+    while ((images = icon_images_showing(display, *window, *icon_rgb)).empty()) {
+      if (clock_type::now() > window_deadline)
+        return stop("the window's icon is not the program's");
+      std::this_thread::sleep_for(poll_interval);
+    }
+    std::printf("icon images showing %06lx:%s\n", *icon_rgb, images.c_str());
+  }
+
   const Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
   if (!accepts_delete_window(display, *window, delete_window))
     return stop("the window does not take WM_DELETE_WINDOW");
@@ -192,16 +243,18 @@ int check(const std::string& program, const std::string& title, int width, int h
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 5 && argc != 6)
-    return fail("usage: x11_close_check PROGRAM TITLE WIDTH HEIGHT [SLACK]");
+  if (argc < 5 || argc > 7)
+    return fail("usage: x11_close_check PROGRAM TITLE WIDTH HEIGHT [SLACK [ICON_RGB]]");
   const std::vector<std::string> args(argv + 1, argv + argc);
 
   std::string pattern = (std::filesystem::temp_directory_path() / "script_view_e2e.XXXXXX");
   if (mkdtemp(pattern.data()) == nullptr) return fail("cannot make a working directory");
   const std::filesystem::path work = pattern;
 
-  const int result = check(std::filesystem::absolute(args[0]), args[1], std::stoi(args[2]),
-                           std::stoi(args[3]), args.size() > 4 ? std::stoi(args[4]) : 0, work);
+  const int result =
+      check(std::filesystem::absolute(args[0]), args[1], std::stoi(args[2]), std::stoi(args[3]),
+            args.size() > 4 ? std::stoi(args[4]) : 0,
+            args.size() > 5 ? std::optional(std::stoul(args[5], nullptr, 16)) : std::nullopt, work);
   std::error_code ignored;
   std::filesystem::remove_all(work, ignored);
   return result;
