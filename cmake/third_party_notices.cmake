@@ -24,30 +24,14 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-# The files that carry a record's code where the record names other files or
-# none while its folder holds Qt's own code too: its Files (or, in a folder of
-# third-party code, the whole folder) would match what the record is not
-# about. A name ending in / is a folder; "-" is none, for a record whose
-# files Qt's Makefiles list only because their scan of the includes does not
-# see the conditions around them. From each file's licence header.
+# The files that carry a record's code where neither its Files nor its Path
+# say which, while its folder holds Qt's own code too: all of the folder would
+# match what the record is not about. A name ending in / is a folder; "-" is
+# none, for a record whose files Qt's Makefiles list only because their scan of
+# the includes does not see the conditions around them.
 set(TOOLS_QT_RECORD_FILES
-  "aglfn src/gui/text/qfontsubset_agl.cpp"
-  "grayraster src/gui/painting/qgrayraster.c"
-  "opengl-headers src/gui/opengl/qopenglext.h"
-  "opengl-es2-headers src/gui/opengl/qopengles2ext.h"
-  "vulkan-xml-spec src/gui/vulkan/qvulkanfunctions.cpp"
-  "qeventdispatcher_cf src/corelib/kernel/qeventdispatcher_cf.mm"
-  "qbig5codecs src/corelib/codecs/qbig5codec.cpp"
-  "qeucjpcodec src/corelib/codecs/qeucjpcodec.cpp"
-  "qeuckrcodec src/corelib/codecs/qeuckrcodec.cpp"
-  "qjiscodec src/corelib/codecs/qjiscodec.cpp"
-  "qsjiscodec src/corelib/codecs/qsjiscodec.cpp"
-  "qtsciicodec src/corelib/codecs/qtsciicodec.cpp"
-  "qbkcodec src/corelib/codecs/qgb18030codec.cpp"
   # The gradients are compiled in from the file made from the one it names.
   "webgradients src/gui/painting/webgradients.binaryjson"
-  # Two records share the PCRE2 folder; SLJIT is the one below it.
-  "pcre2-sljit src/3rdparty/pcre2/src/sljit/"
   # Qt Core's qsimd.cpp includes it on Linux only, to ask whether it runs
   # under Valgrind: its qsimd.o for Windows has none of Valgrind's requests.
   "valgrind -")
@@ -159,7 +143,8 @@ function(tools_runtime_sections out files)
 endfunction()
 
 # Which of <files> lie in the scope of a record of folder <where>: <scope>
-# when given (TOOLS_QT_RECORD_FILES), else its Files, else its whole folder.
+# when given (TOOLS_QT_RECORD_FILES, or its Path), else its Files, else its
+# whole folder.
 # Sets <out> to them.
 function(tools_record_match out where scope record_files files)
   if(NOT scope)
@@ -236,7 +221,7 @@ function(tools_qt_sections out)
     string(JSON count LENGTH "${json}")
     math(EXPR last "${count} - 1")
     foreach(index RANGE ${last})
-      foreach(key IN ITEMS Id Name Version License Copyright LicenseFile Files)
+      foreach(key IN ITEMS Id Name Version License Copyright LicenseFile Files Path)
         tools_attribution_field(${key} "${json}" ${index} ${key})
       endforeach()
       set(scope "")
@@ -245,6 +230,10 @@ function(tools_qt_sections out)
           list(APPEND scope "${CMAKE_MATCH_1}")
         endif()
       endforeach()
+      # A record without Files may name its file, or its folder, in Path.
+      if(NOT scope AND NOT Files AND Path)
+        set(scope "${where}/${Path}" "${where}/${Path}/")
+      endif()
       if(NOT scope AND NOT Files AND NOT where MATCHES "(^|/)3rdparty(/|$)")
         message(WARNING "THIRD-PARTY-NOTICES.txt: Qt's record ${Id} names no files in ${where}, "
           "which holds Qt's own code too; all of the folder is taken for it")
