@@ -4,7 +4,11 @@
 #include <cstring>
 
 int report_failure(const char* program, const char* name, int error) {
-  (void)std::fprintf(stderr, "%s: %s: %s\n", program, name, std::strerror(error));
+  return report_failure(program, name, std::strerror(error));
+}
+
+int report_failure(const char* program, const char* name, const char* reason) {
+  (void)std::fprintf(stderr, "%s: %s: %s\n", program, name, reason);
   return 1;
 }
 

@@ -21,6 +21,7 @@ int error_of(Call&& call) {
 // the console programs report a failure, and returns 1, their exit status
 // then.
 int report_failure(const char* program, const char* name, int error);
+int report_failure(const char* program, const char* name, const char* reason);
 
 // Flushes and closes a file that was written to. Returns `error` if it is
 // already set, otherwise the reason the flush or the close failed, or 0: a

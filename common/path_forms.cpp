@@ -4,11 +4,6 @@
 #include <cctype>
 #include <string_view>
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
-
 namespace {
 
 // A drive letter and its colon, then the end or a slash either way.
@@ -86,32 +81,6 @@ std::string file_url_path(const std::string& text, path_system system) {
     }
   }
   return path;
-}
-
-#ifdef _WIN32
-std::wstring widened(const std::string& bytes, unsigned int code_page) {
-  // The code pages read every byte, as Windows reads a narrow name; UTF-8
-  // that is not UTF-8 names nothing.
-  const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-  const int size = static_cast<int>(bytes.size());
-  const int length = MultiByteToWideChar(code_page, flags, bytes.data(), size, nullptr, 0);
-  if (length <= 0) {
-    return {};
-  }
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  (void)MultiByteToWideChar(code_page, flags, bytes.data(), size, text.data(), length);
-  return text;
-}
-#endif
-
-std::wstring oem_reading(const std::string& bytes) {
-#ifdef _WIN32
-  if (GetOEMCP() != GetACP()) {
-    return widened(bytes, CP_OEMCP);
-  }
-#endif
-  (void)bytes;
-  return {};
 }
 
 std::string drive_path_after_slash(const std::string& path) {

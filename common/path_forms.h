@@ -29,18 +29,6 @@ inline constexpr path_system native_path_system = path_system::posix;
 // before it.
 std::string file_url_path(const std::string& text, path_system system = native_path_system);
 
-#ifdef _WIN32
-// `bytes` as Windows reads them in `code_page` (CP_ACP, CP_UTF8, ...); empty
-// when they are not UTF-8 where UTF-8 is asked for.
-std::wstring widened(const std::string& bytes, unsigned int code_page);
-#endif
-
-// `bytes` as Windows reads them in its OEM code page, the console's, in which
-// a batch file's echo writes a name (437 or 850 where the ANSI code page is
-// 1252), when that differs from the ANSI one; empty otherwise, and on other
-// systems.
-std::wstring oem_reading(const std::string& bytes);
-
 // "C:/p" for "/C:/p" (or "/C:\p", or "/C:"), which a file URL leaves behind
 // and Windows does not open; empty for any other path.
 std::string drive_path_after_slash(const std::string& path);

@@ -3,11 +3,21 @@
 #include "console_io.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
+
+using namespace std::string_view_literals;
 
 bool ends_line(int c, line_end end) {
   return c == '\n' || (end == line_end::newline_or_return && c == '\r');
@@ -15,44 +25,67 @@ bool ends_line(int c, line_end end) {
 
 // Where the first line of `bytes` ends, or npos when it runs on past them.
 std::size_t line_length(std::string_view bytes, line_end end) {
-  return bytes.find_first_of(end == line_end::newline ? "\n" : "\n\r");
+  return bytes.find_first_of(end == line_end::newline ? "\n"sv : "\n\r"sv);
+}
+
+// What the file has ready, up to `size` bytes, in one read: a FIFO gives
+// what its writer has written so far. A writer may hold its end open until
+// the program ends, so nothing past the path line may be waited for. 0 at
+// the end of the file or on a read error, which ends the line like the end.
+std::size_t read_some(std::FILE* file, char* block, std::size_t size) {
+#ifdef _WIN32
+  const int got =
+      _read(_fileno(file), block, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
+#else
+  ssize_t got = 0;
+  do {
+    got = read(fileno(file), block, size);
+  } while (got < 0 && errno == EINTR);
+#endif
+  return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 // The hand-off file as a stream of bytes: the file's own, or, after a
 // byte-order mark, UTF-8 (UTF-16 decoded on the way). Read a block at a
-// time, so that skipping a long run of blank lines costs little.
+// time, so that skipping a long run of blank lines costs little, and never
+// further than the bytes asked for.
 class handoff_stream {
 public:
-  explicit handoff_stream(std::FILE* file) : file_(file), block_(block_size) {
-    if (!fill()) {
-      return;
-    }
-    const auto starts_with = [this](std::string_view mark) {
-      return end_ >= mark.size() && std::equal(mark.begin(), mark.end(), block_.data());
+  handoff_stream(std::FILE* file, line_end end)
+      : file_(file), end_of_line_(end), block_(block_size) {
+    // A mark is told from as many bytes as it takes, which a FIFO may give
+    // one at a time; a file without one has nothing more read here.
+    const auto could_be_mark = [this](std::string_view mark) {
+      const std::string_view start(block_.data(), std::min(end_, mark.size()));
+      return mark.substr(0, start.size()) == start;
     };
-    if (starts_with("\xEF\xBB\xBF")) {
+    const std::string_view marks[] = {"\xEF\xBB\xBF"sv, "\xFF\xFE"sv, "\xFE\xFF"sv};
+    const auto is_mark = [this](std::string_view mark) {
+      return std::string_view(block_.data(), end_).substr(0, mark.size()) == mark;
+    };
+    while (end_ < 3 && std::any_of(std::begin(marks), std::end(marks), could_be_mark) && fill()) {
+    }
+    if (is_mark(marks[0])) {
       at_ = 3;
-    } else if (starts_with("\xFF\xFE") || starts_with("\xFE\xFF")) {
+    } else if (is_mark(marks[1]) || is_mark(marks[2])) {
       little_endian_ = block_.data()[0] == '\xFF';
       utf16_ = true;
       at_ = 2;
     }
     marked_ = at_ != 0;
+    if (marked_) {
+      keep_first_line(0);
+    }
   }
 
   // Whether the file started with a byte-order mark, which was skipped.
   [[nodiscard]] bool marked() const { return marked_; }
 
-  // The file's first line as bytes, the mark included: it lies in the first
-  // block, which holds a line as long as a path line may be and one byte
-  // more. Only useful before anything is read past that line.
-  [[nodiscard]] std::string first_line_as_bytes(line_end end) const {
-    const std::string_view start(block_.data(), std::min(end_, longest_path_line + 1));
-    const std::size_t length = line_length(start, end);
-    if (length == std::string_view::npos) {
-      return end_ > longest_path_line ? std::string() : std::string(start);
-    }
-    return std::string(start.substr(0, length));
+  // After a mark, the file's first line as bytes, the mark included, as far
+  // as the bytes read so far hold it; empty when it is longer than a path
+  // line may be.
+  [[nodiscard]] std::string first_line_as_bytes() const {
+    return first_line_.size() > longest_path_line ? std::string() : first_line_;
   }
 
   // The next byte, or EOF at the end of the file or at a read error.
@@ -96,13 +129,32 @@ public:
 private:
   static constexpr std::size_t block_size = 2 * longest_path_line;
 
+  // Reads what is ready after the bytes held, or, once they are all used,
+  // in their place.
   bool fill() {
-    at_ = 0;
-    // A read error ends the line like the end of the file: what was read
-    // so far is all the path there is.
-    int error = 0;
-    end_ = read_block(file_, block_.data(), block_.size(), error);
-    return end_ > 0;
+    if (at_ == end_) {
+      at_ = end_ = 0;
+    }
+    const std::size_t got = read_some(file_, block_.data() + end_, block_.size() - end_);
+    end_ += got;
+    if (marked_) {
+      keep_first_line(end_ - got);
+    }
+    return got > 0;
+  }
+
+  // Adds the bytes from `from` on to the first line, until it ends or is too
+  // long to name a file.
+  void keep_first_line(std::size_t from) {
+    if (first_line_ended_) {
+      return;
+    }
+    const std::string_view bytes(block_.data() + from, end_ - from);
+    const std::size_t length = line_length(bytes, end_of_line_);
+    first_line_ended_ = length != std::string_view::npos;
+    first_line_.append(
+        bytes.substr(0, std::min(length, longest_path_line + 1 - first_line_.size())));
+    first_line_ended_ = first_line_ended_ || first_line_.size() > longest_path_line;
   }
 
   int next_byte() {
@@ -168,10 +220,13 @@ private:
   }
 
   std::FILE* file_;
+  line_end end_of_line_;
   page_buffer block_;
   std::size_t at_ = 0;
   std::size_t end_ = 0;
   bool marked_ = false;
+  std::string first_line_;
+  bool first_line_ended_ = false;
   bool utf16_ = false;
   bool little_endian_ = false;
   long held_unit_ = -1;
@@ -199,17 +254,14 @@ path_line read_path_line(const char* name, line_end end, blank_test is_blank) {
   if (file == nullptr) {
     return {};
   }
-  handoff_stream in(file);
+  handoff_stream in(file, end);
   path_line line;
   line.marked = in.marked();
-  if (line.marked) {
-    line.bytes = in.first_line_as_bytes(end);
-  }
   for (bool first = true;; first = false) {
     line.text = next_line(in, end);
-    if (!line.marked || !first) {
-      line.bytes = line.text;
-    }
+    // The line as bytes runs from the mark to the first line end, which the
+    // first line as text reaches.
+    line.bytes = line.marked && first ? in.first_line_as_bytes() : line.text;
     if (line.text.empty() || is_blank == nullptr || !is_blank(line)) {
       break;
     }

@@ -30,7 +30,9 @@ struct path_line {
 using blank_test = bool (*)(const path_line& line);
 
 // The path line of the hand-off file `name`, which is opened once and read
-// from the start in one pass, so that a pipe gives it too. Blank lines
+// from the start in one pass, so that a pipe gives it too, and no further
+// than the end of that line, so that a caller that writes the line into a
+// FIFO and holds it open until the program ends is not waited for. Blank lines
 // (classic whitespace, or what `is_blank` holds blank) before it are skipped,
 // however many. Empty when the file is missing, unreadable or blank, or when
 // the line is longer than `longest_path_line`, which names no file (the rest

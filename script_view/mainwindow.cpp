@@ -1,8 +1,6 @@
 #include "mainwindow.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -11,7 +9,9 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTextOption>
+#include <QTimer>
 
+#include "script_handoff.h"
 #include "script_loading.h"
 #include "ui_mainwindow.h"
 
@@ -34,9 +34,8 @@ constexpr qint64 read_bytes = qint64{1} << 15;
 constexpr double reading_share = 0.05;
 
 // Loads the text of the file that "script.inp" names into the box, at once or
-// a step at a time from the event loop. A child of the box, so that a step
-// still waiting in the event loop goes with the window; the steps come as
-// events of its own, since the window handles none itself.
+// a step at a time from the event loop. A child of the box, so that its steps
+// end with the window.
 class box_load : public QObject {
 public:
   explicit box_load(QPlainTextEdit* box)
@@ -57,11 +56,14 @@ public:
     box_->setReadOnly(true);
     progress_ = new QProgressBar;
     status_bar->addWidget(progress_);
-    post_step();
+    // A step each time the event loop has handled what waits, such as a
+    // paint or a close request.
+    connect(&steps_, &QTimer::timeout, this, &box_load::step);
+    steps_.start(0);
   }
 
-protected:
-  void customEvent(QEvent* /*event*/) override {
+private:
+  void step() {
     QElapsedTimer clock;
     clock.start();
     bool read = false;
@@ -72,19 +74,15 @@ protected:
       // The status bar shows nothing again, and the box takes edits as usual.
       delete progress_;
       box_->setReadOnly(false);
-      deleteLater();  // from within its own event
+      steps_.stop();
+      deleteLater();  // from within its own step
       return;
     }
     const double inserted =
         static_cast<double>(pieces_) / std::max(1, loader_.text().piece_ends.size());
     progress_->setValue(static_cast<int>(
         100 * (reading_share * loader_.progress() + (1 - reading_share) * inserted)));
-    post_step();
   }
-
-private:
-  // After the events already waiting, such as a paint or a close request.
-  void post_step() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
 
   // Inserts pieces of the text for about `ms` milliseconds; true once all of
   // it is in. The pieces make one edit block together, so that one Undo takes
@@ -122,11 +120,15 @@ private:
   int pieces_ = 0;        // of the text's piece_ends, those inserted
   int kept_layouts_ = 0;  // of its long_lines, those whose layout is kept
   QProgressBar* progress_ = nullptr;
+  QTimer steps_;
 };
 
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
+  // The form places the text box at 10, 10, 481 x 671 and gives it no
+  // layout, on purpose: it stays there, that size, however the window is
+  // resized, as callers know it (the test text_box_stays_put holds it so).
   ui->setupUi(this);
   // A small file loads now, before the window is shown; a bigger one after, so
   // that the window appears at once and answers while the text fills in.

@@ -2,9 +2,6 @@
 
 #include <QIODevice>
 
-#include "path_forms.h"
-#include "path_line.h"
-
 #include <algorithm>
 #include <climits>
 #include <utility>
@@ -21,31 +18,6 @@ constexpr int utf16_le_mib = 1014;
 // structures to grow around.
 constexpr int piece_units = 1 << 15;
 
-// Every reading of the hand-off line, in the order its names are tried (see
-// script_path_spellings). Most editors and scripts write UTF-8 without a
-// mark, which Windows's ANSI code page reads otherwise.
-QStringList readings(const path_line& line) {
-  if (line.marked) return {QString::fromStdString(line.text)};
-  const QByteArray bytes = QByteArray::fromStdString(line.bytes);
-  QTextCodec::ConverterState state;
-  QStringList texts{
-      QTextCodec::codecForLocale()->toUnicode(bytes),
-      QTextCodec::codecForMib(utf8_mib)->toUnicode(bytes.constData(), bytes.size(), &state),
-      QString::fromStdWString(oem_reading(line.bytes))};
-  if (state.invalidChars != 0 || state.remainingChars != 0) texts[1].clear();
-  texts.removeAll(QString());
-  texts.removeDuplicates();
-  return texts;
-}
-
-// A line with nothing but spaces in one of its readings, such as the
-// ideographic space that Japanese input methods type, names no file.
-bool is_blank(const path_line& line) {
-  const QStringList texts = readings(line);
-  return std::any_of(texts.begin(), texts.end(),
-                     [](const QString& text) { return text.trimmed().isEmpty(); });
-}
-
 // The offset of the first NUL of `bytes`: a NUL byte, or in UTF-16 a NUL
 // unit, its two bytes at an even offset. -1 when there is none.
 int find_nul(const QByteArray& bytes, bool utf16) {
@@ -61,24 +33,6 @@ bool is_line_break(char16_t unit) {
 }
 
 }  // namespace
-
-QStringList script_path_spellings() {
-  const path_line line = read_path_line("script.inp", line_end::newline_or_return, is_blank);
-  QStringList spellings;
-  for (const QString& text : readings(line)) {
-    // The first word as QTextStream reads one: the first run of non-spaces.
-    const QString as_written[] = {
-        text.simplified().section(QLatin1Char(' '), 0, 0), text.trimmed(),
-        text.count(QLatin1Char('"')) < 2 ? QString() : text.section(QLatin1Char('"'), 1, 1)};
-    for (const QString& name : as_written) spellings.append(name);
-    // file_url_path's rules work on bytes: the name goes there as UTF-8.
-    for (const QString& name : as_written)
-      spellings.append(QString::fromStdString(file_url_path(name.toStdString())));
-  }
-  spellings.removeAll(QString());
-  spellings.removeDuplicates();
-  return spellings;
-}
 
 script_loader::script_loader(const QStringList& spellings) {
   for (const QString& path : spellings) {
@@ -100,9 +54,14 @@ script_loader::script_loader(const QStringList& spellings) {
                                                                    : utf8_mib));
   // Only the UTF-8 codec reads C3 A9 as "é"; on Windows the locale's codec is
   // "System" whatever the code page, 65001 (UTF-8) included.
-  keep_ = mib_ == utf8_mib && !head.startsWith("\xEF\xBB\xBF") &&
+  const bool utf8_mark = head.startsWith("\xEF\xBB\xBF");
+  keep_ = mib_ == utf8_mib && !utf8_mark &&
           QTextCodec::codecForLocale()->toUnicode("\xC3\xA9") != QStringLiteral("\u00E9");
   if (keep_) kept_.reserve(static_cast<int>(size_));
+  // The mark is passed over here, and the decoders take none: Qt's UTF-8
+  // decoder would take U+FEFF at the start of a later piece for one when all
+  // pieces before were ASCII.
+  read_ += file_.read(utf8_mark ? 3 : mib_ == utf8_mib ? 0 : 2).size();
 }
 
 bool script_loader::load_piece(qint64 bytes) {
@@ -144,8 +103,10 @@ double script_loader::progress() const {
 
 // Starts the text afresh, decoded by `codec`.
 void script_loader::start_text(QTextCodec* codec) {
-  decoder_.reset(codec->makeDecoder());
+  codec_ = codec;
+  decoder_.reset(codec->makeDecoder(QTextCodec::IgnoreHeader));
   mib_ = codec->mibEnum();
+  held_ = QByteArray();
   script_ = {};
   // No byte decodes to more than one unit; the text grows into this room.
   script_.text.reserve(static_cast<int>(std::max<qint64>(size_, kept_.size())));
@@ -153,25 +114,69 @@ void script_loader::start_text(QTextCodec* codec) {
   fits_ = true;
 }
 
+// How much of `bytes` can be decoded now so that the text comes out as one
+// conversion of all the bytes gives it, wherever the pieces fall: Qt's
+// decoders read a character that a piece cuts off otherwise than one that
+// lies whole in a piece. UTF-8 up to the last byte that may start a cut-off
+// character; UTF-16 in whole units, but for a high surrogate at the end,
+// whose low one may follow; and the locale's codec in whole lines, since in
+// every code page a line break is a byte of its own.
+int script_loader::whole_part(const QByteArray& bytes) const {
+  const int size = bytes.size();
+  if (mib_ == utf16_le_mib || mib_ == utf16_be_mib) {
+    const int units = size & ~1;
+    if (units < 2) return units;
+    const auto high_byte = static_cast<uchar>(bytes[units - (mib_ == utf16_le_mib ? 1 : 2)]);
+    return (high_byte & 0xFC) == 0xD8 ? units - 2 : units;
+  }
+  if (!locale_reading_) {
+    for (int i = size - 1; i >= 0 && i >= size - 3; --i) {
+      const auto byte = static_cast<uchar>(bytes[i]);
+      if (byte < 0x80) return i + 1;
+      if ((byte & 0xC0) != 0x80) return i;
+    }
+    return size;
+  }
+  return bytes.lastIndexOf('\n') + 1;
+}
+
 void script_loader::decode(const QByteArray& bytes, bool last) {
-  script_.text += decoder_->toUnicode(bytes);
-  tail_ = (tail_ + bytes.right(3)).right(3);
-  const bool cut_off = last && decoder_->needsMoreData();
+  QByteArray part = held_.isEmpty() ? bytes : held_ + bytes;
+  held_ = last ? QByteArray() : part.mid(whole_part(part));
+  part.chop(held_.size());
+  const int from = script_.text.size();
+  // The locale's codec converts each part as it would the whole: its decoder
+  // would keep a character cut off at the end, where one conversion drops it.
+  script_.text += locale_reading_ ? codec_->toUnicode(part) : decoder_->toUnicode(part);
+  const bool cut_off = last && !locale_reading_ && decoder_->needsMoreData();
   if (keep_ && (decoder_->hasFailure() || cut_off)) {
     // Not UTF-8: all again in the locale's codec, the first text gone before
     // the second is made, since it may take gigabytes.
     keep_ = false;
+    locale_reading_ = true;
     start_text(QTextCodec::codecForLocale());
     return decode(std::exchange(kept_, QByteArray()), last);
   }
   // A character cut off at the end shows as replacement characters, as bytes
-  // that are not text do: one for half a UTF-16 unit or a lead byte, and for
-  // UTF-8 one for each byte of the sequence, as QString::fromUtf8 gives them.
-  int cut_bytes = 1;
-  while (mib_ == utf8_mib && cut_bytes < tail_.size() &&
-         (static_cast<uchar>(tail_[tail_.size() - cut_bytes]) & 0xC0) == 0x80)
-    ++cut_bytes;
-  if (cut_off) script_.text += QString(cut_bytes, QChar::ReplacementCharacter);
+  // that are not text do: one for half a UTF-16 unit, and for UTF-8 one for
+  // each byte of the sequence, as QString::fromUtf8 gives them.
+  if (cut_off) {
+    int cut_bytes = 1;
+    while (mib_ == utf8_mib && cut_bytes < part.size() &&
+           (static_cast<uchar>(part[part.size() - cut_bytes]) & 0xC0) == 0x80)
+      ++cut_bytes;
+    script_.text += QString(cut_bytes, QChar::ReplacementCharacter);
+  }
+  // Half a surrogate pair names no character.
+  if (mib_ == utf16_le_mib || mib_ == utf16_be_mib) {
+    QChar* const text = script_.text.data();
+    for (int i = from; i < script_.text.size(); ++i) {
+      if (text[i].isHighSurrogate() && i + 1 < script_.text.size() && text[i + 1].isLowSurrogate())
+        ++i;
+      else if (text[i].isSurrogate())
+        text[i] = QChar::ReplacementCharacter;
+    }
+  }
 }
 
 // Counts the lines of the text decoded since the last scan (see script_text),

@@ -42,16 +42,6 @@ inline constexpr qint64 long_line_units = 10000;
 inline constexpr qint64 script_load_at_once_bytes = qint64{8} << 20;
 inline constexpr int script_load_at_once_lines = 1 << 17;
 
-// The names that "script.inp" gives, in the order they are tried, from its
-// first non-blank line (a lone CR ends a line too, and a line of Unicode
-// spaces is blank), bounded as read_path_line bounds it: the first word, the
-// line trimmed (a path with spaces), the text between its first two double
-// quotes ("Copy as path"), and each of these read as a file URL. All of them
-// in each reading of the line: in the encoding its byte-order mark names, or
-// else in the locale's (the ANSI code page on Windows), then as UTF-8 where
-// that reads otherwise, then in Windows's OEM code page where that differs.
-QStringList script_path_spellings();
-
 // A file's text as the window shows it, split as the box splits lines (at LF,
 // CR, CR LF and the paragraph and frame marks).
 struct script_text {
@@ -69,7 +59,9 @@ struct script_text {
 // opened and read once, so a pipe loses nothing. The text, up to the first
 // NUL, is UTF-16 after its mark, or else UTF-8, unless the bytes are not
 // UTF-8, have no UTF-8 mark, and the locale's codec is not UTF-8: then the
-// locale's. It is empty when no name opens, or when the text box could not
+// locale's; whatever the pieces, it is what one conversion of all the bytes
+// gives (and in UTF-16, half a surrogate pair is a replacement character,
+// as a cut-off character is). It is empty when no name opens, or when the text box could not
 // take it: more than max_script_bytes bytes (or units and line breaks), a
 // line longer than max_script_line_units, or max_script_lines lines or more.
 class script_loader {
@@ -89,6 +81,7 @@ public:
 
 private:
   void start_text(QTextCodec* codec);
+  [[nodiscard]] int whole_part(const QByteArray& bytes) const;
   void decode(const QByteArray& bytes, bool last);
   void scan(bool last);
   void refuse();
@@ -97,9 +90,11 @@ private:
   qint64 size_ = 0;  // 0 for a pipe or device
   qint64 read_ = 0;
   bool done_ = false;
+  QTextCodec* codec_ = nullptr;
   std::unique_ptr<QTextDecoder> decoder_;
-  int mib_ = 0;      // the decoder's encoding
-  QByteArray tail_;  // the last bytes decoded, for a character they cut off
+  int mib_ = 0;                  // the codec's encoding
+  bool locale_reading_ = false;  // in the locale's codec, after text that was not UTF-8
+  QByteArray held_;              // bytes read but not yet decoded (whole_part)
   // The bytes read, while a reading in the locale's codec may yet follow.
   bool keep_ = false;
   QByteArray kept_;

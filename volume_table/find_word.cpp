@@ -183,6 +183,14 @@ int find_word(const std::vector<std::string>& spellings, const std::string& head
       continue;
     }
 
+    // Opening the output truncates it: were it the result file, by another
+    // name or a link, the tables would be lost with the file they come from.
+    if (is_same_file(input, tables_output_name)) {
+      close_input(input);
+      return report_failure(program, tables_output_name,
+                            "is the result file itself; left as it was");
+    }
+
     std::FILE* output = nullptr;
     const int open_error = error_of([&] {
       output = std::fopen(tables_output_name, "wb");

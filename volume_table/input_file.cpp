@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/types.h>
 #endif
 
@@ -10,9 +11,9 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "path_forms.h"
+#include "name_readings.h"
 
-#include <algorithm>
+#include <io.h>
 #include <cwchar>
 
 namespace {
@@ -73,20 +74,12 @@ std::FILE* open_input(const std::string& path) {
     return nullptr;
   }
 #ifdef _WIN32
-  // The ANSI code page is how the C library reads a narrow name, so what
-  // opened that way still opens the same; a name in UTF-8, as much software
-  // writes it, is tried after, and last one in the OEM code page, in which a
-  // batch file's echo writes it. Plain ASCII reads the same in all three.
-  std::FILE* file = open_wide(widened(path, CP_ACP));
-  const bool is_ascii = std::all_of(path.begin(), path.end(),
-                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (file == nullptr && !is_ascii && GetACP() != CP_UTF8) {
-    file = open_wide(widened(path, CP_UTF8));
+  for (const name_reading reading : name_readings(path)) {
+    if (std::FILE* file = open_wide(widened(path, reading))) {
+      return file;
+    }
   }
-  if (file == nullptr && !is_ascii) {
-    file = open_wide(oem_reading(path));
-  }
-  return file;
+  return nullptr;
 #else
   return std::fopen(path.c_str(), "rb");
 #endif
@@ -115,4 +108,30 @@ bool is_seekable(std::FILE* file) {
 
 void close_input(std::FILE* file) {
   (void)std::fclose(file);
+}
+
+bool is_same_file(std::FILE* input, const char* name) {
+#ifdef _WIN32
+  // Opened for no access at all, so that neither a file in use nor a folder
+  // stands in the way of the look.
+  const HANDLE other = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (other == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input)));
+  const bool same = GetFileInformationByHandle(handle, &a) != 0 &&
+                    GetFileInformationByHandle(other, &b) != 0 &&
+                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  (void)CloseHandle(other);
+  return same;
+#else
+  struct stat a {};
+  struct stat b {};
+  return fstat(fileno(input), &a) == 0 && stat(name, &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+#endif
 }

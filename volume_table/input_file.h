@@ -6,10 +6,8 @@
 
 // Opens `path` for reading as bytes. A path holding a NUL byte names no
 // file: the C library would open the part before the NUL instead. On
-// Windows the path's bytes are read in the ANSI code page, as the C library
-// reads them, and then, when they are not plain ASCII, as UTF-8 and in the
-// OEM code page (where that differs from the ANSI one); each such name that
-// does not open is tried again in its long form.
+// Windows the path's bytes are read in each of their name_readings in turn;
+// each such name that does not open is tried again in its long form.
 std::FILE* open_input(const std::string& path);
 
 #ifdef _WIN32
@@ -30,3 +28,8 @@ void close_input(std::FILE* file);
 
 // Whether `file` can seek, which a pipe cannot.
 bool is_seekable(std::FILE* file);
+
+// Whether `name` is the open file `input` itself, by whatever name or link:
+// the same device and inode on Linux, the same volume and file index on
+// Windows. False when `name` names no file.
+bool is_same_file(std::FILE* input, const char* name);

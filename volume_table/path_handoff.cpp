@@ -44,6 +44,18 @@ void add_text_spellings(std::vector<std::string>& spellings, const std::string& 
   add_spelling(spellings, file_url_path(text, system), system);
 }
 
+// Spellings 1 to 5 of path_spellings.
+void add_line_spellings(std::vector<std::string>& spellings, const std::string& path_line,
+                        const std::string& path_text, path_system system) {
+  add_spelling(spellings, clean_path(path_line), system);
+  add_spelling(spellings, clean_path(path_text), system);
+  const std::string text = trim(remove_all(remove_all(path_text, "\n"), "\r"), " \t");
+  add_text_spellings(spellings, text, system);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    add_text_spellings(spellings, trim(text.substr(1, text.size() - 2), " \t"), system);
+  }
+}
+
 }  // namespace
 
 std::string clean_path(const std::string& path_line) {
@@ -57,12 +69,13 @@ std::string clean_path(const std::string& path_line) {
 std::vector<std::string> path_spellings(const std::string& path_line, const std::string& path_text,
                                         path_system system) {
   std::vector<std::string> spellings;
-  add_spelling(spellings, clean_path(path_line), system);
-  add_spelling(spellings, clean_path(path_text), system);
-  const std::string text = trim(remove_all(remove_all(path_text, "\n"), "\r"), " \t");
-  add_text_spellings(spellings, text, system);
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-    add_text_spellings(spellings, trim(text.substr(1, text.size() - 2), " \t"), system);
+  add_line_spellings(spellings, path_line, path_text, system);
+  // A caller in C or Fortran may write its whole buffer: the name, a NUL,
+  // and what the buffer held after it. The C library reads such a name up to
+  // its NUL, which no other spelling can hold and still name a file.
+  const std::string named = path_text.substr(0, path_text.find('\0'));
+  if (named.size() < path_text.size()) {
+    add_line_spellings(spellings, named, named, system);
   }
   return spellings;
 }

@@ -28,6 +28,8 @@ std::string clean_path(const std::string& path_line);
 //  4. path_text as a file URL (file_url_path).
 //  5. When path_text is in double quotes, the text between them, through 3
 //     and 4 again.
+//  6. When path_text holds a NUL, 1 to 5 for the text before it, as the C
+//     library would read the name.
 // On Windows each spelling "/C:/..." is followed by "C:/...". How a
 // spelling's bytes become a Windows name, and one past MAX_PATH its long
 // form, is for open_input to decide.

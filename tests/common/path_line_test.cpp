@@ -2,9 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -59,6 +68,8 @@ TEST_F(PathLine, IsTheFirstNonBlankLine) {
       {"\r\r my t.txt\rb.txt\r", "my t.txt", "my t.txt", line_end::newline_or_return},
       {bom8 + "a.txt\rb\n", bom8 + "a.txt", "a.txt", line_end::newline_or_return},
       {"a.txt\rb\n", "a.txt\rb", "a.txt\rb"},
+      // A NUL and what follows it are the program's to judge.
+      {"r.dat\0junk\nnext"s, "r.dat\0junk"s, "r.dat\0junk"s},
   };
   for (const auto& [content, as_bytes, as_text, end] : cases) {
     write(content);
@@ -67,6 +78,44 @@ TEST_F(PathLine, IsTheFirstNonBlankLine) {
     EXPECT_EQ(line.text, as_text) << content;
   }
 }
+
+#ifndef _WIN32
+// A caller may write the line into a FIFO and hold its end open until the
+// program ends: the line must be taken without waiting for more.
+TEST_F(PathLine, IsTakenFromAFifoWhoseWriterStaysOpen) {
+  using namespace std::string_literals;
+  const std::vector<path_line_case> cases = {
+      {"out.dat\n", "out.dat", "out.dat"},
+      {"\n \r\n\tout.dat\r\n", "out.dat\r", "out.dat\r"},
+      {"\xEF\xBB\xBFout.dat\n", "\xEF\xBB\xBFout.dat", "out.dat"},
+      {"\xFF\xFE\n\0o\0.\0d\0\n\0"s, "\xFF\xFE"s, "o.d"},
+      {"\0o\0.\0d\0\n"s, "\0o\0.\0d\0"s, "\0o\0.\0d\0"s},
+      {"\xFE\xFF\0o\0.\0d\0\n"s, "\xFE\xFF\0o\0.\0d\0"s, "o.d"},
+      {"a.txt\r", "a.txt", "a.txt", line_end::newline_or_return},
+      {"\r\n\r\na.txt\r", "a.txt", "a.txt", line_end::newline_or_return},
+  };
+  for (const auto& [content, as_bytes, as_text, end] : cases) {
+    std::remove(name);
+    ASSERT_EQ(mkfifo(name, 0600), 0);
+    std::promise<void> read;
+    // Closes after ten seconds at the latest, so that a reader that waits
+    // for more fails instead of hanging.
+    auto writer = std::async(std::launch::async, [&, future = read.get_future()] {
+      const int fd = open(name, O_WRONLY);
+      const bool wrote =
+          ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+      const bool held = future.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+      close(fd);
+      return wrote && held;
+    });
+    const path_line line = read_path_line(name, end);
+    read.set_value();
+    EXPECT_TRUE(writer.get()) << "still reading after the line: " << content;
+    EXPECT_EQ(line.bytes, as_bytes) << content;
+    EXPECT_EQ(line.text, as_text) << content;
+  }
+}
+#endif
 
 TEST_F(PathLine, IsEmptyWhenTheFileIsMissing) {
   std::remove(name);

@@ -2,7 +2,7 @@
 #
 #   e2e_case(<name> PROGRAM <target>
 #            [GIVEN <file> <content>]...      file written into the empty working directory
-#            [MKDIR <dir>]... [SYMLINK <link> <target>]...
+#            [MKDIR <dir>]... [SYMLINK <link> <target>]... [HARDLINK <link> <file>]...
 #            [EXPECT <file> <content>]...     file that must hold exactly these bytes afterwards
 #            [ABSENT <file>]...               file that must not exist afterwards
 #            [STDOUT <text>] [STDERR <regex>] [STATUS <code>]
@@ -29,7 +29,7 @@
 # for 932 alone is one for Windows only.
 #
 # The LINUX_ONLY words are served by e2e_launch (fault_words.cmake). SPARSE,
-# CHMOD and then APPEND apply after GIVEN, MKDIR and SYMLINK; a SPARSE file is
+# CHMOD and then APPEND apply after GIVEN, MKDIR and the links; a SPARSE file is
 # removed after the case. AS_NOBODY runs the case in a fresh directory under
 # /tmp with a copy of the program, since the build tree may be out of that
 # user's reach; everything the case makes there is writable by all unless
@@ -54,6 +54,7 @@ set(case_given_names "")
 set(case_expect_names "")
 set(case_mkdirs "")
 set(case_symlinks "")
+set(case_hardlinks "")
 set(case_absent "")
 set(case_stdout "")
 set(case_stderr "^$")
@@ -78,7 +79,7 @@ while(_i LESS_EQUAL _last)
     set(case_platform "linux")
   elseif(_word STREQUAL "WINDOWS_ONLY")
     set(case_platform "windows")
-  elseif(_word MATCHES "^(GIVEN|EXPECT|SYMLINK|FIFO|APPEND)$")
+  elseif(_word MATCHES "^(GIVEN|EXPECT|SYMLINK|HARDLINK|FIFO|APPEND)$")
     math(EXPR _j "${_i} + 1")
     set(_key "${ARGV${_i}}")
     set(_value "${ARGV${_j}}")
@@ -95,6 +96,9 @@ while(_i LESS_EQUAL _last)
     elseif(_word STREQUAL "APPEND")
       list(APPEND case_append_names "${_key}")
       set("case_append_${_key}" "${_value}")
+    elseif(_word STREQUAL "HARDLINK")
+      list(APPEND case_hardlinks "${_key}")
+      set("case_hardlink_${_key}" "${_value}")
     else()
       list(APPEND case_symlinks "${_key}")
       set("case_symlink_${_key}" "${_value}")

@@ -186,6 +186,22 @@ e2e_case(volume_table.output_on_a_full_disk PROGRAM volume_table LINUX_ONLY
   GIVEN sumtalpart.tmp "out.dat\n" GIVEN out.dat "${R}" SYMLINK sumtallyres.tmp /dev/full
   STDERR "^volume_table: sumtallyres\\.tmp: No space left on device\n$" STATUS 1)
 
+# The output is the result file, by its name, by another spelling or through
+# a link: opening it for writing would destroy the tables it holds.
+set(ITSELF "^volume_table: sumtallyres\\.tmp: is the result file itself; left as it was\n$")
+e2e_case(volume_table.output_is_the_result_file PROGRAM volume_table
+  GIVEN sumtalpart.tmp "sumtallyres.tmp\n" GIVEN sumtallyres.tmp "${R}"
+  STDERR "${ITSELF}" STATUS 1 EXPECT sumtallyres.tmp "${R}")
+e2e_case(volume_table.output_is_the_result_file_as_a_url PROGRAM volume_table
+  GIVEN sumtalpart.tmp "file://@DIR@/./sumtallyres.tmp\n" GIVEN sumtallyres.tmp "${R}"
+  STDERR "${ITSELF}" STATUS 1 EXPECT sumtallyres.tmp "${R}")
+e2e_case(volume_table.output_is_a_link_to_the_result_file PROGRAM volume_table
+  GIVEN sumtalpart.tmp "out.dat\n" GIVEN out.dat "${R}" SYMLINK sumtallyres.tmp out.dat
+  STDERR "${ITSELF}" STATUS 1 EXPECT out.dat "${R}")
+e2e_case(volume_table.output_is_a_hard_link_to_the_result_file PROGRAM volume_table
+  GIVEN sumtalpart.tmp "out.dat\n" GIVEN out.dat "${R}" HARDLINK sumtallyres.tmp out.dat
+  STDERR "${ITSELF}" STATUS 1 EXPECT out.dat "${R}" EXPECT sumtallyres.tmp "${R}")
+
 # --- Windows: drive letters, file URLs, line ends and Ctrl-Z ---------------
 # Under Wine, drive Z: is the Linux root, so "Z:@DIR@" names the working
 # directory with a drive letter, and "Z:@WINDIR@" the same with backslashes.

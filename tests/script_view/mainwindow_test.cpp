@@ -10,21 +10,15 @@
 #include "mainwindow.h"
 #include "work_dir.h"
 
-class mainwindow_test : public QObject {
+class mainwindow_test : public work_dir_test {
   Q_OBJECT
 
 private slots:
-  void init() { dir_ = std::make_unique<work_dir>(); }
-  void cleanup() { dir_.reset(); }
-
   void widget_tree_data();
   void widget_tree();
   void window_parts();
   void text_box_stays_put_data();
   void text_box_stays_put();
-
-private:
-  std::unique_ptr<work_dir> dir_;
 };
 
 void mainwindow_test::widget_tree_data() {

@@ -33,6 +33,7 @@
 #endif
 
 #include "mainwindow.h"
+#include "script_handoff.h"
 #include "script_loading.h"
 #include "work_dir.h"
 
@@ -92,23 +93,6 @@ QByteArray work_dir_in_url() {
   return path.startsWith('/') ? path : '/' + path;
 }
 
-// Sets the locale's codec, as Windows has it set to its ANSI code page, for as
-// long as it lives.
-class locale_codec {
-public:
-  explicit locale_codec(const char* name) : saved_(QTextCodec::codecForLocale()) {
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
-  }
-  ~locale_codec() { QTextCodec::setCodecForLocale(saved_); }
-  locale_codec(const locale_codec&) = delete;
-  locale_codec& operator=(const locale_codec&) = delete;
-  locale_codec(locale_codec&&) = delete;
-  locale_codec& operator=(locale_codec&&) = delete;
-
-private:
-  QTextCodec* saved_;
-};
-
 // The opens of each entry of the working directory and its folders since it
 // was made, as the kernel reports them (Linux only: elsewhere none). A file
 // looked at by a first open and read by a second would lose a pipe's data.
@@ -160,19 +144,16 @@ private:
 
 }  // namespace
 
-class script_loading_test : public QObject {
+class script_loading_test : public work_dir_test {
   Q_OBJECT
 
 private slots:
-  void init() { dir_ = std::make_unique<work_dir>(); }
-  void cleanup() { dir_.reset(); }
-
-  void spellings_data();
-  void spellings();
   void shows_data();
   void shows();
   void shows_under_ansi_code_page_data();
   void shows_under_ansi_code_page();
+  void same_text_wherever_pieces_fall_data();
+  void same_text_wherever_pieces_fall();
   void undo_takes_the_load_back();
   void long_lines_data();
   void long_lines();
@@ -185,96 +166,7 @@ private slots:
   void at_once_or_after_showing_data();
   void at_once_or_after_showing();
   void close_while_loading();
-
-private:
-  std::unique_ptr<work_dir> dir_;
 };
-
-void script_loading_test::spellings_data() {
-  QTest::addColumn<QByteArray>("script");
-  QTest::addColumn<QByteArray>("locale");  // the locale's codec; empty: as it is
-  QTest::addColumn<QStringList>("expected");
-
-  const QByteArray keep;
-  QTest::newRow("word, then line")
-      << QByteArray("a.txt b.txt\n") << keep << QStringList{"a.txt", "a.txt b.txt"};
-  QTest::newRow("then the quoted text") << QByteArray(" \"my file.txt\" x\r\n") << keep
-                                        << QStringList{"\"my", "\"my file.txt\" x", "my file.txt"};
-  QTest::newRow("quote not closed")
-      << QByteArray("\"my file.txt\n") << keep << QStringList{"\"my", "\"my file.txt"};
-  QTest::newRow("then each as a file URL")
-      << QByteArray("file:///d/a%20b.txt x\n") << keep
-      << QStringList{"file:///d/a%20b.txt", "file:///d/a%20b.txt x", "/d/a b.txt", "/d/a b.txt x"};
-  QTest::newRow("quoted file URL") << QByteArray("\"file:/d/a.txt\"") << keep
-                                   << QStringList{"\"file:/d/a.txt\"", "file:/d/a.txt", "/d/a.txt"};
-  QTest::newRow("localhost, escapes as UTF-8")
-      << QByteArray("FILE://LocalHost/d/%E3%83%87.txt") << keep
-      << QStringList{"FILE://LocalHost/d/%E3%83%87.txt", QString::fromUtf16(u"/d/デ.txt")};
-#ifdef Q_OS_WIN
-  QTest::newRow("drive") << QByteArray("file:///C:/w%20d/o.dat") << keep
-                         << QStringList{"file:///C:/w%20d/o.dat", "C:/w d/o.dat"};
-  QTest::newRow("drive as the host")
-      << QByteArray("file://c:/o.dat") << keep << QStringList{"file://c:/o.dat", "c:/o.dat"};
-  QTest::newRow("server") << QByteArray("file://srv/share/o.dat") << keep
-                          << QStringList{"file://srv/share/o.dat", "//srv/share/o.dat"};
-  QTest::newRow("server after four slashes")
-      << QByteArray("file:////srv/share/o.dat") << keep
-      << QStringList{"file:////srv/share/o.dat", "//srv/share/o.dat"};
-#else
-  QTest::newRow("drive") << QByteArray("file:///C:/w%20d/o.dat") << keep
-                         << QStringList{"file:///C:/w%20d/o.dat", "/C:/w d/o.dat"};
-  QTest::newRow("server") << QByteArray("file://srv/share/o.dat") << keep
-                          << QStringList{"file://srv/share/o.dat"};
-  QTest::newRow("server after four slashes")
-      << QByteArray("file:////srv/share/o.dat") << keep << QStringList{"file:////srv/share/o.dat"};
-#endif
-  QTest::newRow("UTF-16 BOM") << QByteArray("\xFF\xFEx\0.\0t\0\n\0", 10) << keep
-                              << QStringList{"x.t"};
-  QTest::newRow("UTF-8 BOM, no second reading")
-      << QByteArray(
-             "\xEF\xBB\xBF"
-             "d\xC3\xA9.txt")
-      << QByteArray("Windows-1252") << QStringList{QString::fromUtf16(u"dé.txt")};
-#ifdef Q_OS_WIN
-  // Last in the OEM code page, 437 under Wine, in which batch files write.
-  const QStringList oem_c3a9{QString::fromUtf16(u"d├⌐"), QString::fromUtf16(u"d├⌐ x")};
-  const QStringList oem_e9{QString::fromUtf16(u"dΘ")};
-#else
-  const QStringList oem_c3a9;
-  const QStringList oem_e9;
-#endif
-  QTest::newRow("ANSI code page, then UTF-8")
-      << QByteArray("d\xC3\xA9 x\n") << QByteArray("Windows-1252")
-      << QStringList{QString::fromUtf16(u"dÃ©"), QString::fromUtf16(u"dÃ© x"),
-                     QString::fromUtf16(u"dé"), QString::fromUtf16(u"dé x")} +
-             oem_c3a9;
-  QTest::newRow("ANSI code page, not UTF-8") << QByteArray("d\xE9\n") << QByteArray("Windows-1252")
-                                             << QStringList{QString::fromUtf16(u"dé")} + oem_e9;
-  QTest::newRow("blank") << QByteArray(" \r\n") << keep << QStringList{};
-  // Only the first non-blank line counts, however far down, and it must be
-  // no longer than a path line may be.
-  QTest::newRow("2 MB of blank lines first")
-      << QByteArray(2000000, '\n') + " \t\r\na.txt" << keep << QStringList{"a.txt"};
-  QTest::newRow("line too long for a path")
-      << QByteArray(70000, 'a') + "\nb.txt" << keep << QStringList{};
-  QTest::newRow("UTF-8 decided on the first line")
-      << QByteArray("d\xC3\xA9 x\nlater \xFF\n") << QByteArray("Windows-1252")
-      << QStringList{QString::fromUtf16(u"dÃ©"), QString::fromUtf16(u"dÃ© x"),
-                     QString::fromUtf16(u"dé"), QString::fromUtf16(u"dé x")} +
-             oem_c3a9;
-  QTest::newRow("escaped NUL names nothing")
-      << QByteArray("file:///d/a%00b.txt") << keep << QStringList{"file:///d/a%00b.txt"};
-}
-
-void script_loading_test::spellings() {
-  QFETCH(QByteArray, script);
-  QFETCH(QByteArray, locale);
-  QFETCH(QStringList, expected);
-  std::optional<locale_codec> codec;
-  if (!locale.isEmpty()) codec.emplace(locale.constData());
-  QVERIFY(make_entry(QStringLiteral("script.inp"), script));
-  QCOMPARE(script_path_spellings(), expected);
-}
 
 void script_loading_test::shows_data() {
   QTest::addColumn<QByteArray>("script");  // null: no script.inp at all
@@ -322,10 +214,13 @@ void script_loading_test::shows_data() {
   QTest::newRow("relative file URL")
       << QByteArray("file:sub/a%2Etxt\n") << entry_map{{"sub/", {}}, {"sub/a.txt", "nested"}}
       << "nested";
-  // A NUL ends the name QFile opens: "a.txt" must not be shown for either.
+  // An escaped NUL names no file; a raw one ends the name, as a C library reads it.
   QTest::newRow("file URL with an escaped NUL")
       << QByteArray("file://@DIR@/a.txt%00.bak") << ab << "";
-  QTest::newRow("NUL in the name") << QByteArray("a.txt\0.bak\n", 11) << ab << "";
+  QTest::newRow("NUL in the name") << QByteArray("a.txt\0.bak\n", 11) << ab << "alpha";
+  QTest::newRow("NUL after a name that names a file")
+      << QByteArray("a.txt\0b.txt\n", 12) << entry_map{{"a.txt", "alpha"}, {"a.txt\x01b.txt", "x"}}
+      << "alpha";
   QTest::newRow("file URL of another host")
       << QByteArray("file://elsewhere@DIR@/a.txt") << ab << "";
 #ifndef Q_OS_WIN
@@ -535,6 +430,83 @@ void script_loading_test::shows_under_ansi_code_page() {
   const locale_codec system(codec.constData());
   shows();
   dir_.reset();
+}
+
+void script_loading_test::same_text_wherever_pieces_fall_data() {
+  QTest::addColumn<QByteArray>("codec");  // the file's, or a locale's; empty: the system's
+  QTest::addColumn<QByteArray>("bytes");  // placed where the window's pieces meet
+  QTest::addColumn<QString>("text");      // what they show; null: as the codec reads them
+
+  const QByteArray utf8("UTF-8");
+  const QByteArray utf16("UTF-16LE");
+  const auto replaced = [](int count) { return QString(count, QChar::ReplacementCharacter); };
+  QTest::newRow("UTF-8 cut to 2 of 3 bytes") << utf8 << QByteArray("\xE4\xB8") << replaced(2);
+  QTest::newRow("UTF-8 cut to 3 of 4 bytes") << utf8 << QByteArray("\xF0\x9F\x98") << replaced(3);
+  QTest::newRow("UTF-8 4 bytes") << utf8 << QByteArray("\xF0\x9F\x98\x80")
+                                 << QString::fromUtf16(u"\U0001F600");
+  QTest::newRow("UTF-8 lead byte, then a character")
+      << utf8 << QByteArray("\xE4\xC3\xA9") << replaced(1) + QString::fromUtf16(u"é");
+  QTest::newRow("UTF-8 continuation bytes alone")
+      << utf8 << QByteArray("\x80\xBF\x80\x80\x80") << replaced(5);
+  QTest::newRow("UTF-8 surrogate") << utf8 << QByteArray("\xED\xA0\x80") << replaced(3);
+  QTest::newRow("UTF-8 overlong") << utf8 << QByteArray("\xC0\xAF") << replaced(2);
+  QTest::newRow("UTF-8 mark inside the text")
+      << utf8 << QByteArray("\xEF\xBB\xBF") << QString(1, QChar(0xFEFF));
+  QTest::newRow("UTF-16 pair") << utf16 << bytes("\x3D\xD8\x00\xDE", 4)
+                               << QString::fromUtf16(u"\U0001F600");
+  QTest::newRow("UTF-16 high surrogate alone") << utf16 << QByteArray("\x3D\xD8") << replaced(1);
+  QTest::newRow("UTF-16 low surrogate alone") << utf16 << bytes("\x00\xDE", 2) << replaced(1);
+  QTest::newRow("UTF-16 half a unit") << utf16 << QByteArray("\x41") << replaced(1);
+  // The locale's codec, as on a Japanese Windows, once the bytes are no UTF-8.
+  QTest::newRow("Shift-JIS, cut off")
+      << QByteArray("Shift_JIS") << QByteArray("\x83\x5C\x83") << QString();
+  QTest::newRow("Shift-JIS") << QByteArray("Shift_JIS") << QByteArray("\x93\xFA\x96\x7B")
+                             << QString();
+#ifdef Q_OS_WIN
+  if (GetACP() == 932)
+    QTest::newRow("system code page, cut off")
+        << QByteArray() << QByteArray("\x83\x5C\x83") << QString();
+#endif
+}
+
+// The window reads a file 32 KiB at a time; whether its pieces meet before,
+// within or after a character, the text is what one conversion of the whole
+// file gives: the same bytes show the same way in the file's midst and at its
+// end, wherever they lie.
+void script_loading_test::same_text_wherever_pieces_fall() {
+  QFETCH(QByteArray, codec);
+  QFETCH(QByteArray, bytes);
+  QFETCH(QString, text);
+  const bool utf16 = codec == "UTF-16LE";
+  std::optional<locale_codec> system;
+  if (!utf16 && codec != "UTF-8" && !codec.isEmpty()) system.emplace(codec.constData());
+  const QByteArray mark = utf16 ? "\xFF\xFE" : "";
+  const auto in_file = [utf16](const QString& plain) {
+    if (!utf16) return plain.toLatin1();
+    QByteArray units(2 * plain.size(), '\0');
+    qToLittleEndian<quint16>(plain.utf16(), plain.size(), units.data());
+    return units;
+  };
+  constexpr int piece = 1 << 15;
+  for (int at = piece - 5; at <= piece + 1; ++at) {
+    if (utf16 && at % 2 != 0) continue;
+    for (const bool at_end : {true, false}) {
+      // Half a unit can only end a file.
+      if (utf16 && bytes.size() % 2 != 0 && !at_end) continue;
+      QString before((at - mark.size()) / (utf16 ? 2 : 1), QLatin1Char('a'));
+      for (int i = 63; i < before.size(); i += 64) before[i] = QLatin1Char('\n');
+      const QString after = at_end ? QString() : QStringLiteral("z");
+      const QByteArray content = mark + in_file(before) + bytes + in_file(after);
+      QString expected = before + text + after;
+      if (codec == "UTF-8") QCOMPARE(QString::fromUtf8(content), expected);
+      if (text.isNull()) expected = QTextCodec::codecForLocale()->toUnicode(content);
+      QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
+      QVERIFY(make_entry(QStringLiteral("t.txt"), content));
+      MainWindow window;
+      QVERIFY2(text_box(window)->toPlainText() == expected,
+               qPrintable(QStringLiteral("at %1%2").arg(at).arg(at_end ? ", at the end" : "")));
+    }
+  }
 }
 
 void script_loading_test::undo_takes_the_load_back() {

@@ -29,18 +29,12 @@ bool write_repeated(const QString& name, const QByteArray& line, qint64 count,
 
 }  // namespace
 
-class script_view_huge_test : public QObject {
+class script_view_huge_test : public work_dir_test {
   Q_OBJECT
 
 private slots:
-  void init() { dir_ = std::make_unique<work_dir>(); }
-  void cleanup() { dir_.reset(); }
-
   void limits_data();
   void limits();
-
-private:
-  std::unique_ptr<work_dir> dir_;
 };
 
 void script_view_huge_test::limits_data() {

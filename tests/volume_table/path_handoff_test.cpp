@@ -33,6 +33,7 @@ struct spelling_case {
 };
 
 TEST(PathSpellings, CleanedFirstThenRescuesInTheirOrder) {
+  using namespace std::string_literals;
   constexpr path_system posix = path_system::posix;
   constexpr path_system windows = path_system::windows;
   const std::string d257(257, 'd');
@@ -91,6 +92,16 @@ TEST(PathSpellings, CleanedFirstThenRescuesInTheirOrder) {
       {"C:/" + e129, windows, {"C:/" + e129}},
       {"/" + d257 + "/x", posix, {"/" + d257 + "/x"}},
       {"file://server/share/" + d257, windows, {"server/share/" + d257, "//server/share/" + d257}},
+      // A NUL ends the name, as the C library reads it, after what the
+      // whole line gives; an escaped one is no NUL.
+      {"r.dat\0junk"s, posix, {"r.dat\0junk"s, "r.dat"}},
+      {"file:///runs/o.dat\0 x"s, posix, {"/runs/o.dat\0x"s, "/runs/o.dat\0 x"s, "/runs/o.dat"}},
+      {"\"C:/a b.dat\"\0\"x"s,
+       windows,
+       {"\"C:/ab.dat\"\0\"x"s, "\"C:/a b.dat\"\0\"x"s, "\"C:/ab.dat\"", "\"C:/a b.dat\"",
+        "C:/a b.dat"}},
+      {"\0junk"s, posix, {"\0junk"s}},
+      {"file:///a%00b", posix, {"/a%00b"}},
   };
   for (const auto& [line, system, spellings] : cases) {
     EXPECT_EQ(path_spellings(line, system), spellings) << line;
