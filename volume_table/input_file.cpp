@@ -2,10 +2,6 @@
 
 #include <cstdio>
 
-#ifndef _WIN32
-#include <sys/types.h>
-#endif
-
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -89,27 +85,6 @@ std::FILE* open_input(const std::string& path) {
   return file;
 #else
   return std::fopen(path.c_str(), "rb");
-#endif
-}
-
-#ifndef _WIN32
-// A narrower off_t would cut the offset below, and seek somewhere else.
-static_assert(sizeof(off_t) >= sizeof(std::uint64_t), "build with _FILE_OFFSET_BITS=64");
-#endif
-
-bool seek_to(std::FILE* file, std::uint64_t offset) {
-#ifdef _WIN32
-  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-bool is_seekable(std::FILE* file) {
-#ifdef _WIN32
-  return _fseeki64(file, 0, SEEK_CUR) == 0;
-#else
-  return fseeko(file, 0, SEEK_CUR) == 0;
 #endif
 }
 

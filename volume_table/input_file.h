@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -20,13 +19,6 @@ std::FILE* open_input(const std::string& path);
 std::wstring long_path_form(const std::wstring& name);
 #endif
 
-// fseek with a 64-bit offset from the start of the file; std::fseek takes a
-// long, which is 32 bits on Windows.
-bool seek_to(std::FILE* file, std::uint64_t offset);
-
 // Closes a file that was only read: nothing can be lost, so a failure has
 // nothing to report.
 void close_input(std::FILE* file);
-
-// Whether `file` can seek, which a pipe cannot.
-bool is_seekable(std::FILE* file);
