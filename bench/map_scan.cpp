@@ -25,8 +25,9 @@ namespace {
 
 std::uint64_t count_hashes(const char* data, std::size_t size) {
   std::uint64_t hashes = 0;
-  for (const char* at = data; (at = static_cast<const char*>(std::memchr(
-                                   at, '#', static_cast<std::size_t>(data + size - at)))) != nullptr;
+  for (const char* at = data;
+       (at = static_cast<const char*>(
+            std::memchr(at, '#', static_cast<std::size_t>(data + size - at)))) != nullptr;
        ++at) {
     ++hashes;
   }
@@ -41,9 +42,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) {
   while (size - i >= 16) {
     __m128i lanes = _mm_setzero_si128();
     for (int round = 0; round < 255 && size - i >= 16; ++round, i += 16) {
-      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(_mm_loadu_si128(
-                                                     reinterpret_cast<const __m128i*>(data + i)),
-                                                 newline));
+      lanes = _mm_sub_epi8(
+          lanes,
+          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)), newline));
     }
     const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
     newlines += static_cast<std::uint32_t>(

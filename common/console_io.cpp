@@ -11,8 +11,9 @@
 #endif
 
 int report_failure(const char* program, const char* name, int error) {
-  (void)std::fprintf(stderr, "%s: %s: %s\n", program, name,
-                     error == input_shrank ? "File shrank while it was read" : std::strerror(error));
+  (void)std::fprintf(
+      stderr, "%s: %s: %s\n", program, name,
+      error == input_shrank ? "File shrank while it was read" : std::strerror(error));
   return 1;
 }
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 
 #ifndef _WIN32
 #include <sys/mman.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <unistd.h>
 
 #ifndef MAP_POPULATE
@@ -124,8 +124,8 @@ std::string_view mapped_window::map(std::uint64_t offset, std::size_t size) {
   const auto length = static_cast<std::size_t>(lead + want);
   // MAP_POPULATE fills the window in this one call where the pages are in
   // the cache: no fault per page as the scan touches them.
-  void* const mapped = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE,
-                            fileno(file_), static_cast<off_t>(offset - lead));
+  void* const mapped = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, fileno(file_),
+                            static_cast<off_t>(offset - lead));
   if (mapped == MAP_FAILED) {
     failed_ = true;
     return {};

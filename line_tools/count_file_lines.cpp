@@ -97,8 +97,9 @@ line_total count_file_lines(const char* name) {
   (void)std::setvbuf(file, nullptr, _IONBF, 0);
   line_total total;
   if (!is_directory(file)) {
-    total = count_stream_lines(file, default_block_size,
-                               mappable_size(file) >= default_window_size ? default_window_size : 0);
+    total =
+        count_stream_lines(file, default_block_size,
+                           mappable_size(file) >= default_window_size ? default_window_size : 0);
   }
   // The file was only read: closing it cannot lose anything.
   (void)std::fclose(file);

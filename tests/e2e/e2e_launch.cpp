@@ -119,7 +119,7 @@ struct run_options {
   long failing_read = 0;
   const char* rss_file = nullptr;
   std::vector<std::pair<std::string, std::string>> fifos;  // name, file of its content
-  std::string cut_short;  // resolved path of the file, or empty
+  std::string cut_short;                                   // resolved path of the file, or empty
   std::uint64_t cut_to = 0;
   std::uint64_t cut_at = 0;
   char** program = nullptr;
@@ -348,7 +348,7 @@ run_options parse_run(int argc, char** argv) {
   int i = 1;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
     const std::string option = argv[i];
-    const int values = option == "--cut-short"                        ? 3
+    const int values = option == "--cut-short"                          ? 3
                        : option == "--read-fails" || option == "--fifo" ? 2
                        : option == "--as-nobody"                        ? 0
                                                                         : 1;

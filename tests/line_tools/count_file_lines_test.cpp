@@ -38,8 +38,8 @@ TEST(CountLines, NewlinesEndLinesAndALastUnendedLineCounts) {
       for (const std::size_t window : {std::size_t{0}, std::size_t{block}}) {
         const scratch_file file("in", c.content);
         const line_total total = count_stream_lines(file.get(), block, window);
-        EXPECT_EQ(total.lines, c.lines) << "block " << block << ", window " << window << ": "
-                                        << c.content.substr(0, 20);
+        EXPECT_EQ(total.lines, c.lines)
+            << "block " << block << ", window " << window << ": " << c.content.substr(0, 20);
         EXPECT_EQ(total.read_error, 0);
       }
     }

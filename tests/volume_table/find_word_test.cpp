@@ -201,7 +201,8 @@ TEST_P(GoldenTables, MatchAtEveryBlockSize) {
     for (const std::size_t retain : {std::size_t{0}, std::size_t{40}}) {
       for (const path how : both_paths) {
         EXPECT_EQ(scan(c.input, block, retain, how), c.tables)
-            << "block " << block << ", retain " << retain << (how == path::mapped ? ", mapped" : "");
+            << "block " << block << ", retain " << retain
+            << (how == path::mapped ? ", mapped" : "");
       }
     }
 #ifndef _WIN32
