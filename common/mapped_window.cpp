@@ -28,6 +28,9 @@ std::string_view mapped_window::map(std::uint64_t /*offset*/, std::size_t /*size
   return {};
 }
 void mapped_window::unmap() {}
+int mapped_window::touch_pages() {
+  return 0;
+}
 int mapped_window::spoiled() const {
   return 0;
 }
@@ -139,6 +142,14 @@ std::string_view mapped_window::map(std::uint64_t offset, std::size_t size) {
   // The handler's zeros cover whole pages.
   guarded_end = base_ + (length + page_size() - 1) / page_size() * page_size();
   return {base_ + lead, static_cast<std::size_t>(want)};
+}
+
+int mapped_window::touch_pages() {
+  const volatile char* const bytes = base_;
+  for (std::size_t at = 0; at < length_; at += page_size()) {
+    (void)bytes[at];
+  }
+  return spoiled();
 }
 
 int mapped_window::spoiled() const {

@@ -58,6 +58,11 @@ public:
   // Lets the window go.
   void unmap();
 
+  // Touches every page of the window, so that one that cannot be read
+  // shows now, before anything has been made of the window, and returns
+  // spoiled(): the first read of a mapped file.
+  int touch_pages();
+
   // 0 while the bytes of the last map() are the file's; otherwise the
   // reason that they may not all be: input_shrank, or EIO for a page that
   // could not be read. Asks the system for the file's size: once a window.

@@ -26,6 +26,9 @@ block_reader::block_reader(std::FILE* file, std::size_t block_size, std::size_t 
 
 bool block_reader::start() {
   advance(0);
+  if (mapped_ && error_ == 0) {
+    error_ = window_.touch_pages();
+  }
   return error_ == 0;
 }
 
