@@ -139,10 +139,11 @@ foreach(at IN ITEMS 8388608 536870912 805306368)
 endforeach()
 
 # --- Files past 4 GiB, which 32-bit file offsets neither open nor seek in -----
-# The table's header line is longer than a read block, so its start is read
-# again, from past the 4 GiB mark. A seek that lands elsewhere can copy the
-# hole's zeros without end: the size limit stops that.
-math(EXPR F_PAST_4_GIB "(4 << 30) + 4096")
+# The table's header line is longer than a read block and starts 100,000
+# bytes before a 4 MiB mark, where one mapped window ends and the next begins,
+# so its start is read again, from past the 4 GiB mark. A seek that lands
+# elsewhere can copy the hole's zeros without end: the size limit stops that.
+math(EXPR F_PAST_4_GIB "(4 << 30) + (4 << 20) - 100000")
 string(REPEAT "x" 200000 F_LONG)
 e2e_case(fault.volume_table.table_past_4_gib PROGRAM volume_table LINUX_ONLY
   GIVEN sumtalpart.tmp "big.dat\n" GIVEN big.dat "first\n" SPARSE big.dat ${F_PAST_4_GIB}
