@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   const auto size = static_cast<std::size_t>(st.st_size);
   std::uint64_t found = 0;
   if (size > 0) {
-    void* const mapped = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    // Populated in the one call: the floor pays no fault per page.
+    void* const mapped = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (mapped == MAP_FAILED) {
       std::perror(argv[2]);
       return 1;
