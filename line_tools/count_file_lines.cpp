@@ -108,22 +108,37 @@ line_total count_file_lines(const char* name) {
 
 namespace {
 
-// Counts windows of a mapped file for as long as they are sound, and
-// returns where reading has to go on: at the end of the file, or at the
-// window that was cut short or would not map, which is read instead, as if
-// it had never been mapped.
-std::uint64_t count_mapped_lines(std::FILE* file, std::size_t window_size, line_total& total,
-                                 char& last) {
+// Counts the lines read from where `file` stands, into `total`.
+void read_lines(std::FILE* file, std::size_t block_size, line_total& total, char& last) {
+  block_size = std::clamp<std::size_t>(block_size, 1, std::size_t{1} << 30);
+  const page_buffer buffer(block_size);
+  char* const block = buffer.data();
+  for (;;) {
+    const std::size_t got = read_block(file, block, block_size, total.read_error);
+    if (got == 0) {
+      // A read that fails, first or later, leaves the count short.
+      return;
+    }
+    total.lines += count_newlines(block, got);
+    last = block[got - 1];
+  }
+}
+
+// Counts windows of a mapped file for as long as they are sound. True when
+// that reached the end of the file; otherwise `offset` is where reading
+// has to go on: at the window that was cut short or would not map, which
+// is then read as if it had never been mapped.
+bool count_mapped_lines(std::FILE* file, std::size_t window_size, line_total& total, char& last,
+                        std::uint64_t& offset) {
   mapped_window window(file);
-  std::uint64_t offset = offset_of(file);
   for (;;) {
     const std::string_view bytes = window.map(offset, window_size);
     if (bytes.empty()) {
-      return offset;
+      return !window.failed();
     }
     const std::uint64_t newlines = count_newlines(bytes.data(), bytes.size());
     if (window.spoiled() != 0) {
-      return offset;
+      return false;
     }
     total.lines += newlines;
     last = bytes.back();
@@ -136,25 +151,16 @@ std::uint64_t count_mapped_lines(std::FILE* file, std::size_t window_size, line_
 line_total count_stream_lines(std::FILE* file, std::size_t block_size, std::size_t window_size) {
   line_total total;
   char last = '\n';
-  if (window_size > 0 && mappable_size(file) > 0) {
-    const std::uint64_t offset = count_mapped_lines(file, window_size, total, last);
-    const int error = error_of([&] { return seek_to(file, offset); });
-    if (error != 0) {
-      total.read_error = error;
-      return total;
+  std::uint64_t offset = offset_of(file);
+  const bool mapped = window_size > 0 && mappable_size(file) > 0 &&
+                      count_mapped_lines(file, window_size, total, last, offset);
+  if (!mapped) {
+    if (offset > 0) {
+      total.read_error = error_of([&] { return seek_to(file, offset); });
     }
-  }
-  block_size = std::clamp<std::size_t>(block_size, 1, std::size_t{1} << 30);
-  const page_buffer buffer(block_size);
-  char* const block = buffer.data();
-  for (;;) {
-    const std::size_t got = read_block(file, block, block_size, total.read_error);
-    if (got == 0) {
-      // A read that fails, first or later, leaves the count short.
-      break;
+    if (total.read_error == 0) {
+      read_lines(file, block_size, total, last);
     }
-    total.lines += count_newlines(block, got);
-    last = block[got - 1];
   }
   if (last != '\n') {
     ++total.lines;
