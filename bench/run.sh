@@ -6,10 +6,13 @@
 # alone; a program that fails or writes a wrong result makes it non-zero.
 # The multi-gigabyte checks are `ctest --preset huge`'s, not repeated here.
 #
-# The viewer's rows over 100 MB and 300 MiB files compare its load with that
-# of an older viewer, built from git (a checkout is needed) with today's
-# benchmark source over it, in build/viewer-reference/<commit>/, kept there for
-# the next run.
+# The floor of a scan is bench/map_scan: the file mapped whole and passed
+# over once. The console programs of an older commit run in the same rounds
+# as today's, so that the table shows before and after; the viewer's rows
+# over 100 MB and 300 MiB files compare its load with that of an older
+# viewer. Both are built from git (a checkout is needed), the viewer with
+# today's benchmark source over it, in build/reference/<commit>/, kept there
+# for the next run.
 #
 #   bench/run.sh
 #
@@ -21,6 +24,12 @@
 #   BENCH_SIZE       size of the large inputs (default 1G; the goals are for 1G)
 #   BENCH_TABLES_SIZE  size of the result file of tables only, where most of
 #                    the file is copied out (default 256M; the goals are for it)
+#   BENCH_REFERENCE  the console programs to compare with (default 9bdc2e9,
+#                    the last that read every file; empty: none)
+#   BENCH_AARCH64    1: the 64-bit ARM rows too, under qemu-aarch64, against
+#                    Debian's arm64 wc, grep and rg (apt-get download fetches
+#                    them into the scratch folder; nothing is installed)
+#   BENCH_AARCH64_SIZE  size of their inputs (default 48M)
 #   BENCH_VIEWER_RUNS      runs of each big-file viewer row per build (default 3)
 #   BENCH_VIEWER_REFERENCE the viewer to compare with (default 223295a2f3d5,
 #                    the last that loaded the whole text before showing its window)
@@ -62,6 +71,36 @@ bin=$root/build/release-tests
 vt=$bin/volume_table/volume_table
 lc=$bin/line_tools/line_count
 pc=$bin/line_tools/point_count
+floor=$bin/bench/map_scan
+
+# reference_tree COMMIT: the source of COMMIT in build/reference/<commit>;
+# prints that folder, nothing when there is no such commit.
+reference_tree() {
+  local commit dir
+  commit=$(git -C "$root" rev-parse -q --verify "$1^{commit}" 2>/dev/null) || return 1
+  dir=$root/build/reference/$commit
+  if [ ! -e "$dir/CMakePresets.json" ]; then
+    mkdir -p "$dir"
+    git -C "$root" archive "$commit" | tar -x -C "$dir" || return 1
+  fi
+  echo "$dir"
+}
+
+# The older console programs, or none: their rows are then left out.
+reference=${BENCH_REFERENCE-9bdc2e9}
+ref_dir= ref_vt= ref_lc=
+if [ -n "$reference" ]; then
+  printf '== building the console programs of %s\n' "$reference" >&2
+  if ref_dir=$(reference_tree "$reference") &&
+    (cd "$ref_dir" && cmake --preset release-tests && cmake --build --preset release-tests \
+      --target volume_table line_count) >"$work/log" 2>&1; then
+    ref_vt=$ref_dir/build/release-tests/volume_table/volume_table
+    ref_lc=$ref_dir/build/release-tests/line_tools/line_count
+  else
+    tail -n 20 "$work/log" >&2
+    echo "The console programs of $reference could not be built; their rows are left out"
+  fi
+fi
 
 rows=()
 wrong=()
@@ -135,6 +174,24 @@ peak_row() {
 # same WHAT EXPECTED ACTUAL: a wrong result unless the files are equal.
 same() { cmp -s "$2" "$3" || mark_wrong "$1"; }
 
+# add NAME COMMAND: COMMAND goes into `commands`; at[NAME] is its index, for
+# ratio_row.
+declare -A at
+add() {
+  at[$1]=${#commands[@]}
+  commands+=("$2")
+}
+
+# same_as_older DIR OUTPUT PROGRAM: OUTPUT, which today's program wrote in
+# DIR last, against what the older program writes there.
+same_as_older() {
+  [ -n "$ref_vt" ] || return 0
+  cp "$work/$1/$2" "$work/$1/$2.today"
+  (cd "$work/$1" && "$3" >/dev/null 2>&1) || mark_wrong "the older $(basename "$3") failed in $1"
+  same "the older $(basename "$3") wrote another $2 in $1" "$work/$1/$2.today" "$work/$1/$2"
+  rm -f "$work/$1/$2.today"
+}
+
 # same_as_grep DIR: volume_table's tables in DIR against grep's and rg's. The
 # inputs keep blank lines out of their tables, so the tables are what grep
 # -A6 prints, but for the separators and the whitespace moved.
@@ -172,15 +229,29 @@ echo
 printf '== volume_table, %s result file (%s runs each)\n' "$size" "$runs" >&2
 cat "$work/big/result.out" >/dev/null
 q() { printf '%q' "$1"; }
-commands=("$(q "$vt")" "cat result.out" "wc -l result.out"
-  "LC_ALL=C grep -F -A6 '$header' result.out > grep.out")
-[ $have_rg = 1 ] && commands+=("rg -F -A6 --no-mmap '$header' result.out > rg.out")
+commands=()
+add vt "$(q "$vt")"
+add cat "cat result.out"
+add wc "wc -l result.out"
+add grep "LC_ALL=C grep -F -A6 '$header' result.out > grep.out"
+add floor "$(q "$floor") hashes result.out > floor.out"
+[ $have_rg = 1 ] && add rg "rg -F -A6 '$header' result.out > rg-map.out" &&
+  add rg_read "rg -F -A6 --no-mmap '$header' result.out > rg.out"
+[ -n "$ref_vt" ] && add older "$(q "$ref_vt")"
 if time_rounds "$work/big" --shell=sh "$runs" "${commands[@]}"; then
-  ratio_row "volume_table / cat > /dev/null" 0 1 "<= 1.10"
-  ratio_row "volume_table / wc -l" 0 2 "<= 1.25"
-  ratio_row "volume_table / grep -F -A6 > file" 0 3 "<= 0.5"
-  [ $have_rg = 1 ] && ratio_row "volume_table / rg -F -A6 --no-mmap > file" 0 4 "<= 0.8"
+  ratio_row "volume_table / mapped-scan floor" "${at[vt]}" "${at[floor]}" "<= 1.2"
+  ratio_row "volume_table / cat > /dev/null" "${at[vt]}" "${at[cat]}" "<= 1.10"
+  ratio_row "volume_table / wc -l" "${at[vt]}" "${at[wc]}" "<= 1.25"
+  ratio_row "volume_table / grep -F -A6 > file" "${at[vt]}" "${at[grep]}" "<= 0.5"
+  if [ $have_rg = 1 ]; then
+    ratio_row "volume_table / rg -F -A6 > file" "${at[vt]}" "${at[rg]}" "<= 0.9"
+    ratio_row "volume_table / rg -F -A6 --no-mmap > file" "${at[vt]}" "${at[rg_read]}" "<= 0.8"
+  fi
+  [ -n "$ref_vt" ] && ratio_row "volume_table / older volume_table" "${at[vt]}" "${at[older]}"
+  same "map_scan's count of '#' differs from grep's" \
+    <(tr -cd '#' <"$work/big/result.out" | wc -c) "$work/big/floor.out"
   same_as_grep big
+  same_as_older big sumtallyres.tmp "$ref_vt"
 fi
 
 # Mostly tables: the cost of the copy itself, every tool writing about as
@@ -188,14 +259,23 @@ fi
 printf '== volume_table, %s result file of tables, output to a file (%s runs each)\n' \
   "$tables_size" "$runs" >&2
 cat "$work/tables/result.out" >/dev/null
-commands=("$(q "$vt")" "cat result.out > cat.out"
-  "LC_ALL=C grep -F -A6 '$header' result.out > grep.out")
-[ $have_rg = 1 ] && commands+=("rg -F -A6 --no-mmap '$header' result.out > rg.out")
+commands=()
+add vt "$(q "$vt")"
+add cat "cat result.out > cat.out"
+add grep "LC_ALL=C grep -F -A6 '$header' result.out > grep.out"
+[ $have_rg = 1 ] && add rg "rg -F -A6 '$header' result.out > rg-map.out" &&
+  add rg_read "rg -F -A6 --no-mmap '$header' result.out > rg.out"
+[ -n "$ref_vt" ] && add older "$(q "$ref_vt")"
 if time_rounds "$work/tables" --shell=sh "$runs" "${commands[@]}"; then
-  ratio_row "volume_table / cat > file, tables" 0 1
-  ratio_row "volume_table / grep -F -A6 > file, tables" 0 2 "<= 0.9"
-  [ $have_rg = 1 ] && ratio_row "volume_table / rg --no-mmap > file, tables" 0 3 "<= 0.9"
+  ratio_row "volume_table / cat > file, tables" "${at[vt]}" "${at[cat]}"
+  ratio_row "volume_table / grep -F -A6 > file, tables" "${at[vt]}" "${at[grep]}" "<= 0.6"
+  if [ $have_rg = 1 ]; then
+    ratio_row "volume_table / rg > file, tables" "${at[vt]}" "${at[rg]}" "<= 0.6"
+    ratio_row "volume_table / rg --no-mmap > file, tables" "${at[vt]}" "${at[rg_read]}" "<= 0.6"
+  fi
+  [ -n "$ref_vt" ] && ratio_row "volume_table / older, tables" "${at[vt]}" "${at[older]}" "<= 1.05"
   same_as_grep tables
+  same_as_older tables sumtallyres.tmp "$ref_vt"
 fi
 
 # A hand-off file of one 256 MiB line names no file: it is read only as far
@@ -209,26 +289,106 @@ fi
 
 printf '== line_count and point_count, %s text (%s runs each)\n' "$size" "$runs" >&2
 cat "$work/text/lines.txt" >/dev/null
-if time_rounds "$work/text" -N "$runs" "$(q "$lc")" "$(q "$pc")" "cat lines.txt" "wc -l lines.txt"; then
-  ratio_row "line_count / cat > /dev/null" 0 2
-  ratio_row "line_count / wc -l" 0 3 "<= 1.1"
-  ratio_row "point_count / wc -l" 1 3 "<= 1.1"
+commands=()
+add lc "$(q "$lc")"
+add pc "$(q "$pc")"
+add cat "cat lines.txt"
+add wc "wc -l lines.txt"
+add floor "$(q "$floor") newlines lines.txt > floor.out"
+[ $have_rg = 1 ] && add rg "rg -c '' lines.txt > rg.out"
+[ -n "$ref_lc" ] && add older "$(q "$ref_lc")"
+if time_rounds "$work/text" --shell=sh "$runs" "${commands[@]}"; then
+  ratio_row "line_count / mapped-scan floor" "${at[lc]}" "${at[floor]}" "<= 1.2"
+  ratio_row "line_count / cat > /dev/null" "${at[lc]}" "${at[cat]}"
+  ratio_row "line_count / wc -l" "${at[lc]}" "${at[wc]}" "<= 1.1"
+  ratio_row "point_count / wc -l" "${at[pc]}" "${at[wc]}" "<= 1.1"
+  [ $have_rg = 1 ] && ratio_row "line_count / rg -c ''" "${at[lc]}" "${at[rg]}" "<= 0.9"
+  [ -n "$ref_lc" ] && ratio_row "line_count / older line_count" "${at[lc]}" "${at[older]}"
   # The last line has no newline, and counts.
-  lines=$(($(wc -l <"$work/text/lines.txt") + 1))
+  newlines=$(wc -l <"$work/text/lines.txt")
+  lines=$((newlines + 1))
   same "line_count's count is not $lines" <(printf '%s' "$lines") "$work/text/linecounts.tmp"
   same "point_count's count is not $((lines / 5))" <(printf '%s' $((lines / 5))) \
     "$work/text/dynamics_points.tmp"
+  same "map_scan's count of newlines is not $newlines" <(echo "$newlines") "$work/text/floor.out"
+  [ $have_rg = 1 ] && same "rg -c '' does not count $lines lines" <(echo "$lines") "$work/text/rg.out"
+  same_as_older text linecounts.tmp "$ref_lc"
 fi
 
 printf '== start-up on two-line files (%s runs each)\n' "$tiny_runs" >&2
-if time_rounds "$work/tiny" -N "$tiny_runs" "$(q "$vt")" "$(q "$lc")" "$(q "$pc")" \
-  "wc -l result.out"; then
-  ratio_row "volume_table / wc -l, start-up" 0 3 "<= 1.0"
-  ratio_row "line_count / wc -l, start-up" 1 3 "<= 1.0"
-  ratio_row "point_count / wc -l, start-up" 2 3 "<= 1.0"
+commands=()
+add vt "$(q "$vt")"
+add lc "$(q "$lc")"
+add pc "$(q "$pc")"
+add wc "wc -l result.out"
+[ -n "$ref_vt" ] && add older_vt "$(q "$ref_vt")" && add older_lc "$(q "$ref_lc")"
+if time_rounds "$work/tiny" -N "$tiny_runs" "${commands[@]}"; then
+  ratio_row "volume_table / wc -l, start-up" "${at[vt]}" "${at[wc]}" "<= 1.0"
+  ratio_row "line_count / wc -l, start-up" "${at[lc]}" "${at[wc]}" "<= 1.0"
+  ratio_row "point_count / wc -l, start-up" "${at[pc]}" "${at[wc]}" "<= 1.0"
+  if [ -n "$ref_vt" ]; then
+    ratio_row "volume_table / older, start-up" "${at[vt]}" "${at[older_vt]}" "<= 1.05"
+    ratio_row "line_count / older, start-up" "${at[lc]}" "${at[older_lc]}" "<= 1.05"
+  fi
   same "volume_table's table of the two-line file" <(printf '   %s\n' "$header") \
     "$work/tiny/sumtallyres.tmp"
   same "line_count's count of the two-line file" <(printf 2) "$work/tiny/linecounts.tmp"
+fi
+# 64-bit ARM under qemu-aarch64, against Debian's own arm64 tools under the
+# same emulator: what an ARM machine would do, but for the emulator's cost,
+# which all pay alike.
+if [ "${BENCH_AARCH64:-0}" = 1 ]; then
+  arm_size=${BENCH_AARCH64_SIZE:-48M}
+  printf '== 64-bit ARM under qemu-aarch64, %s inputs (%s runs each)\n' "$arm_size" "$runs" >&2
+  command -v qemu-aarch64 >/dev/null || die "qemu-aarch64 is missing; scripts/install-deps.sh installs it"
+  arm_log=$work/log
+  # build_arm DIR: the preset's programs in DIR/build/aarch64, or a failure.
+  build_arm() {
+    (cd "$1" && cmake --preset aarch64 && cmake --build --preset aarch64 --target volume_table \
+      line_count) >"$arm_log" 2>&1 || { tail -n 20 "$arm_log" >&2; return 1; }
+  }
+  build_arm "$root" || die "the aarch64 build failed"
+  arm=$root/build/aarch64
+  older_arm=
+  if [ -n "$ref_lc" ] && build_arm "$ref_dir"; then
+    older_arm=$ref_dir/build/aarch64/line_tools/line_count
+  fi
+  peers=$work/arm64
+  mkdir -p "$peers/root"
+  (cd "$peers" && apt-get download coreutils:arm64 grep:arm64 ripgrep:arm64 libpcre2-8-0:arm64) \
+    >"$arm_log" 2>&1 || { cat "$arm_log" >&2; die "apt-get download of the arm64 tools failed"; }
+  for deb in "$peers"/*.deb; do dpkg-deb -x "$deb" "$peers/root"; done
+  arm_libs=$peers/root/usr/lib/aarch64-linux-gnu:$peers/root/lib/aarch64-linux-gnu
+  qemu="qemu-aarch64 -L /usr/aarch64-linux-gnu -E LD_LIBRARY_PATH=$arm_libs"
+  mkdir -p "$work"/arm-{text,big,tables}
+  "$bin/bench/make_inputs" text "$work/arm-text/shieldmat.tmp" "$arm_size"
+  "$bin/bench/make_inputs" result "$work/arm-big/result.out" "$arm_size"
+  "$bin/bench/make_inputs" tables "$work/arm-tables/result.out" "$arm_size"
+  for d in arm-big arm-tables; do printf 'result.out\n' >"$work/$d/sumtalpart.tmp"; done
+  commands=()
+  add lc "$qemu $(q "$arm/line_tools/line_count")"
+  add wc "$qemu $peers/root/usr/bin/wc -l shieldmat.tmp > wc.out"
+  [ -n "$older_arm" ] && add older "$qemu $(q "$older_arm")"
+  if time_rounds "$work/arm-text" --shell=sh "$runs" "${commands[@]}"; then
+    ratio_row "arm64 line_count / wc -l" "${at[lc]}" "${at[wc]}" "<= 1.0"
+    [ -n "$older_arm" ] && ratio_row "arm64 line_count / older" "${at[lc]}" "${at[older]}"
+    same "arm64 line_count's count differs from wc -l's" \
+      <(echo $(($(wc -l <"$work/arm-text/shieldmat.tmp") + 1))) \
+      <(cat "$work/arm-text/linecounts.tmp"; echo)
+  fi
+  for d in arm-big arm-tables; do
+    commands=()
+    add vt "$qemu $(q "$arm/volume_table/volume_table")"
+    add grep "LC_ALL=C $qemu $peers/root/bin/grep -F -A6 '$header' result.out > grep.out"
+    add rg "$qemu $peers/root/usr/bin/rg -F -A6 '$header' result.out > rg.out"
+    if time_rounds "$work/$d" --shell=sh "$runs" "${commands[@]}"; then
+      what=$([ $d = arm-big ] && echo "result file" || echo tables)
+      ratio_row "arm64 volume_table / grep -F -A6, $what" "${at[vt]}" "${at[grep]}" "<= 1.0"
+      ratio_row "arm64 volume_table / rg -F -A6, $what" "${at[vt]}" "${at[rg]}" "<= 1.0"
+      same_as_grep "$d"
+    fi
+  done
+  rm -rf "$work"/arm-{text,big,tables}
 fi
 load_after_timing=$(cut -d ' ' -f 1-3 /proc/loadavg)
 
@@ -254,13 +414,8 @@ fi
 # reference_bench COMMIT: builds today's script_view_bench over the viewer of
 # COMMIT and prints its path; nothing when that cannot be done.
 reference_bench() {
-  local commit dir
-  commit=$(git -C "$root" rev-parse -q --verify "$1^{commit}" 2>/dev/null) || return 1
-  dir=$root/build/viewer-reference/$commit
-  if [ ! -e "$dir/CMakePresets.json" ]; then
-    mkdir -p "$dir"
-    git -C "$root" archive "$commit" | tar -x -C "$dir" || return 1
-  fi
+  local dir
+  dir=$(reference_tree "$1") || return 1
   cp bench/script_view/script_view_bench.cpp "$dir/bench/script_view/"
   (cd "$dir" && cmake --preset release-tests && cmake --build --preset release-tests \
     --target script_view_bench) >"$work/log" 2>&1 || { tail -n 20 "$work/log" >&2; return 1; }
@@ -321,15 +476,15 @@ PY
 }
 
 viewer_runs=${BENCH_VIEWER_RUNS:-3}
-reference=${BENCH_VIEWER_REFERENCE:-223295a2f3d5}
+viewer_reference=${BENCH_VIEWER_REFERENCE:-223295a2f3d5}
 if [ -x "$viewer_bench" ]; then
   printf '== script_view over big files, against the viewer of %s (%s runs each)\n' \
-    "$reference" "$viewer_runs" >&2
-  if reference_program=$(reference_bench "$reference"); then
+    "$viewer_reference" "$viewer_runs" >&2
+  if reference_program=$(reference_bench "$viewer_reference"); then
     open_rows "100 MB"
     open_rows "300 MiB"
   else
-    echo "script_view: the viewer of $reference could not be built; its big-file rows are skipped"
+    echo "script_view: the viewer of $viewer_reference could not be built; its big-file rows are skipped"
   fi
 fi
 

@@ -1,15 +1,63 @@
 #include "console_io.h"
 
+#include "mapped_window.h"
+
 #include <cstdint>
 #include <cstring>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/types.h>
+#endif
+
 int report_failure(const char* program, const char* name, int error) {
-  return report_failure(program, name, std::strerror(error));
+  return report_failure(program, name,
+                        error == input_shrank ? "File shrank while it was read" : std::strerror(error));
 }
 
 int report_failure(const char* program, const char* name, const char* reason) {
   (void)std::fprintf(stderr, "%s: %s: %s\n", program, name, reason);
   return 1;
+}
+
+bool is_directory(std::FILE* file) {
+#ifdef _WIN32
+  (void)file;
+  return false;
+#else
+  struct stat st {};
+  return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
+#ifndef _WIN32
+// A narrower off_t would cut the offset below, and seek somewhere else.
+static_assert(sizeof(off_t) >= sizeof(std::uint64_t), "build with _FILE_OFFSET_BITS=64");
+#endif
+
+bool seek_to(std::FILE* file, std::uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::uint64_t offset_of(std::FILE* file) {
+#ifdef _WIN32
+  const __int64 offset = _ftelli64(file);
+#else
+  const off_t offset = ftello(file);
+#endif
+  return offset > 0 ? static_cast<std::uint64_t>(offset) : 0;
+}
+
+bool is_seekable(std::FILE* file) {
+#ifdef _WIN32
+  return _fseeki64(file, 0, SEEK_CUR) == 0;
+#else
+  return fseeko(file, 0, SEEK_CUR) == 0;
+#endif
 }
 
 int finish_output(std::FILE* file, int error) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -19,7 +20,7 @@ int error_of(Call&& call) {
 
 // Says on standard error "<program>: <name>: <reason>", the one form in which
 // the console programs report a failure, and returns 1, their exit status
-// then.
+// then. `error` is an errno value, or input_shrank (mapped_window.h).
 int report_failure(const char* program, const char* name, int error);
 int report_failure(const char* program, const char* name, const char* reason);
 
@@ -32,6 +33,20 @@ int finish_output(std::FILE* file, int error);
 // got: 0 at the end of the file, or on a read error, whose reason then goes
 // to `error`.
 std::size_t read_block(std::FILE* file, char* block, std::size_t size, int& error);
+
+// Whether an opened input is a directory, which is no file to read: Linux
+// opens one and fails at its first read, where Windows does not open it.
+bool is_directory(std::FILE* file);
+
+// fseek with a 64-bit offset from the start of the file; std::fseek takes a
+// long, which is 32 bits on Windows.
+bool seek_to(std::FILE* file, std::uint64_t offset);
+
+// Where `file` stands, from the start of the file; 0 if it cannot tell.
+std::uint64_t offset_of(std::FILE* file);
+
+// Whether `file` can seek, which a pipe cannot.
+bool is_seekable(std::FILE* file);
 
 // The whitespace of the classic locale: space, tab, newline, vertical tab,
 // form feed and carriage return.

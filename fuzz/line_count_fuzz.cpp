@@ -1,6 +1,6 @@
 // The block-wise line count against counting newlines one by one. The first
-// two input bytes choose the block size and where in the file counting
-// starts; the bytes after them are the file.
+// two input bytes choose the block size, whether the file is mapped and
+// where in the file counting starts; the bytes after them are the file.
 #include "count_file_lines.h"
 #include "fuzz_support.h"
 
@@ -23,7 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const fuzz_input_file file(text);
   fuzz_check(std::fseek(file.get(), static_cast<long>(start), SEEK_SET) == 0, "could not seek");
-  const line_total total = count_stream_lines(file.get(), block_size);
+  // Half the inputs are mapped, a window of the block size at a time.
+  const std::size_t window_size = (start_byte & 0x80U) != 0 ? block_size : 0;
+  const line_total total = count_stream_lines(file.get(), block_size, window_size);
   fuzz_check(total.read_error == 0, "count_stream_lines reported a read error");
   if (total.lines != expected) {
     (void)std::fprintf(stderr, "%llu lines expected, %llu counted, block %zu, from byte %zu\n",

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console_io.h"
+#include "mapped_window.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -16,16 +17,21 @@
 // that can seek, how much is kept is bounded and what had to be dropped is
 // read again when it is needed, so memory does not grow with the length of a
 // line; a pipe cannot be read again, so from one the whole line is kept.
+// A regular file of at least one window is mapped instead, a window at a
+// time (see mapped_window), and the blocks are the window's own bytes: the
+// scanner sees the same bytes either way.
 class block_reader {
 public:
   // `retain_limit` bounds what advance() keeps, unless the file cannot seek:
   // then nothing can be read again and everything asked for is kept. Reads
   // go straight into the reader's own blocks, so the file is best unbuffered
-  // (set where it is opened: setvbuf must come before anything else).
-  block_reader(std::FILE* file, std::size_t block_size, std::size_t retain_limit);
+  // (set where it is opened: setvbuf must come before anything else). A
+  // `window_size` of 0 reads every file.
+  block_reader(std::FILE* file, std::size_t block_size, std::size_t retain_limit,
+               std::size_t window_size = 0);
 
-  // Reads the first block. False when the file cannot be read at all (a
-  // directory, for one); an empty file reads fine.
+  // Reads the first block. False when that fails (error() says why); an
+  // empty file reads fine.
   bool start();
 
   // Bytes [begin(), end()) of the file are in memory.
@@ -61,21 +67,32 @@ public:
   // 0, or the reason a read failed: the data then ended early.
   [[nodiscard]] int error() const { return error_; }
 
+  // Once the scan is done: error(), after a look at whether the last
+  // window's bytes were still the file's while they were scanned.
+  int finish();
+
 private:
   // Reads [from, to), which lies before begin(), from the file again for
   // copy_range. Rare: the sink's call may cost a little.
   bool read_again(std::uint64_t from, std::uint64_t to,
                   const std::function<void(std::string_view)>& sink);
 
+  // advance() of a mapped file. False when the window would not map: the
+  // file is then read from end() on, as if it had never been mapped.
+  bool map_on(std::uint64_t from);
+
   std::FILE* file_;
   std::size_t block_size_;
   std::size_t retain_limit_;
   page_buffer storage_;
-  char* data_ = nullptr;             // the byte at begin()
+  const char* data_ = nullptr;       // the byte at begin()
   std::unique_ptr<char[]> scratch_;  // made on the first re-read
   std::size_t scratch_size_;
   std::uint64_t begin_ = 0;
   std::size_t size_ = 0;
   bool at_end_ = false;
   int error_ = 0;
+  mapped_window window_;
+  std::size_t window_size_;
+  bool mapped_;
 };

@@ -174,13 +174,19 @@ int find_word(const std::vector<std::string>& spellings, const std::string& head
     // Our blocks are the only buffer: stdio's would just copy every byte
     // twice. Set first, as setvbuf must be, before the reader tries a seek.
     (void)std::setvbuf(input, nullptr, _IONBF, 0);
-    // The retain limit must cover a header that runs past a block end.
-    block_reader in(input, options.block_size, std::max(options.retain_limit, header.size()));
-    // A directory opens on Linux, but its first read fails: no file, and
-    // nothing was taken from a file that is one.
-    if (!in.start()) {
+    // A directory opens on Linux, though not on Windows: no file on either.
+    if (is_directory(input)) {
       close_input(input);
       continue;
+    }
+    // The retain limit must cover a header that runs past a block end.
+    block_reader in(input, options.block_size, std::max(options.retain_limit, header.size()),
+                    options.window_size);
+    // A file that opened but cannot be read is not missing: what it holds
+    // is unknown, and the tables of an earlier run stay.
+    if (!in.start()) {
+      close_input(input);
+      return report_failure(program, path.c_str(), in.error());
     }
 
     // Opening the output truncates it: were it the result file, by another
@@ -205,6 +211,7 @@ int find_word(const std::vector<std::string>& spellings, const std::string& head
     (void)std::setvbuf(output, nullptr, _IONBF, 0);
     table_writer out(output);
     copy_tables(in, out, header);
+    const int read_error = in.finish();
     close_input(input);
 
     const int error = finish_output(output, out.error());
@@ -213,7 +220,7 @@ int find_word(const std::vector<std::string>& spellings, const std::string& head
     }
     // Tables after a failed read were never seen: what was copied stays, but
     // the caller must not take it for the whole result.
-    return in.error() == 0 ? 0 : report_failure(program, path.c_str(), in.error());
+    return read_error == 0 ? 0 : report_failure(program, path.c_str(), read_error);
   }
   return report_unreadable_input();
 }

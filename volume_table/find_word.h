@@ -20,21 +20,24 @@ struct scan_options {
   // How much of a line that runs on past a block stays in memory; the rest
   // of a longer line is read again from the file if it has to be copied.
   std::size_t retain_limit = std::size_t{64} * 1024;
+  // Bytes mapped at a time from a regular file at least that long; 0 reads
+  // every file.
+  std::size_t window_size = default_window_size;
 };
 
 // Copies every volume table of the result file `path` into
 // "sumtallyres.tmp": each line holding `header`, with three spaces put before
 // its first "#", and the six non-blank lines after it, without their leading
-// whitespace. A result file that cannot be read leaves "sumtallyres.tmp"
-// alone and prints "sumtally could not be opened".
+// whitespace. A result file that cannot be opened (or is a directory) leaves
+// "sumtallyres.tmp" alone and prints "sumtally could not be opened".
 //
 // `header` must begin with a "#" and hold no newline. Returns the exit
 // status: 1 when "sumtallyres.tmp" or the message could not be written, or
-// when reading the result file failed part-way (each said on standard
-// error), otherwise 0.
+// when reading the result file failed (each said on standard error; at the
+// first read "sumtallyres.tmp" is left alone), otherwise 0.
 int find_word(std::string path, std::string header, const scan_options& options = {});
 
-// The same for the first of `spellings` that opens and reads: each is opened
+// The same for the first of `spellings` that opens: each is opened
 // once, and the file that opened is the one scanned, so that a pipe or FIFO
 // loses nothing to a look at whether it opens. Only when none does is the
 // message printed.

@@ -85,27 +85,6 @@ std::FILE* open_input(const std::string& path) {
 #endif
 }
 
-#ifndef _WIN32
-// A narrower off_t would cut the offset below, and seek somewhere else.
-static_assert(sizeof(off_t) >= sizeof(std::uint64_t), "build with _FILE_OFFSET_BITS=64");
-#endif
-
-bool seek_to(std::FILE* file, std::uint64_t offset) {
-#ifdef _WIN32
-  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-bool is_seekable(std::FILE* file) {
-#ifdef _WIN32
-  return _fseeki64(file, 0, SEEK_CUR) == 0;
-#else
-  return fseeko(file, 0, SEEK_CUR) == 0;
-#endif
-}
-
 void close_input(std::FILE* file) {
   (void)std::fclose(file);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -18,16 +17,9 @@ std::FILE* open_input(const std::string& path);
 std::wstring long_path_form(const std::wstring& name);
 #endif
 
-// fseek with a 64-bit offset from the start of the file; std::fseek takes a
-// long, which is 32 bits on Windows.
-bool seek_to(std::FILE* file, std::uint64_t offset);
-
 // Closes a file that was only read: nothing can be lost, so a failure has
 // nothing to report.
 void close_input(std::FILE* file);
-
-// Whether `file` can seek, which a pipe cannot.
-bool is_seekable(std::FILE* file);
 
 // Whether `name` is the open file `input` itself, by whatever name or link:
 // the same device and inode on Linux, the same volume and file index on

@@ -5,7 +5,8 @@
 //       makes <file> <bytes> long, the part past its current end a hole, and
 //       changes modes, in the order given;
 //   e2e_launch [--file-size-limit <bytes>] [--as-nobody] [--read-fails <file> <n>]
-//              [--rss-file <file>] [--fifo <name> <content>]... -- <program> [<argument>...]
+//              [--rss-file <file>] [--fifo <name> <content>]...
+//              [--cut-short <file> <bytes> <offset>] -- <program> [<argument>...]
 //       runs <program> with RLIMIT_FSIZE set and SIGXFSZ ignored (so a write
 //       past the limit fails with EFBIG instead of killing it), as uid and
 //       gid 65534 with no supplementary groups (when started as root: other
@@ -16,7 +17,10 @@
 //       status is the program's; a program killed by a signal is said so on
 //       standard error, with status 128 + the signal. With a FIFO, a program
 //       still running after fifo_seconds waits for a writer that is gone: it
-//       is killed, and a FIFO that nobody opened is said too.
+//       is killed, and a FIFO that nobody opened is said too. With
+//       --cut-short, once the program has <file> mapped from <offset> or
+//       past it, it is stopped, <file> is cut to <bytes> and it goes on; a
+//       program that ends without such a mapping fails the run.
 //       The size limit binds every file the program writes, its standard
 //       streams too when they are files; run_case.cmake gives it pipes.
 //
@@ -115,6 +119,9 @@ struct run_options {
   long failing_read = 0;
   const char* rss_file = nullptr;
   std::vector<std::pair<std::string, std::string>> fifos;  // name, file of its content
+  std::string cut_short;                                   // resolved path of the file, or empty
+  std::uint64_t cut_to = 0;
+  std::uint64_t cut_at = 0;
   char** program = nullptr;
 };
 
@@ -220,6 +227,61 @@ bool fail_read(pid_t, const run_options&, int&, rusage&) {
 }
 #endif
 
+// Whether `child` has `path` mapped from `offset` or past it, by its
+// /proc/<pid>/maps: "<from>-<to> <perms> <offset> <device> <inode> <path>".
+bool maps_from(pid_t child, const std::string& path, std::uint64_t offset) {
+  std::FILE* maps = std::fopen(("/proc/" + std::to_string(child) + "/maps").c_str(), "r");
+  if (maps == nullptr) {
+    return false;
+  }
+  bool found = false;
+  char line[PATH_MAX + 128];
+  while (!found && std::fgets(line, sizeof line, maps) != nullptr) {
+    unsigned long long at = 0;
+    int name = 0;
+    if (std::sscanf(line, "%*s %*s %llx %*s %*s %n", &at, &name) == 1 && name > 0) {
+      std::string mapped = line + name;
+      if (!mapped.empty() && mapped.back() == '\n') {
+        mapped.pop_back();
+      }
+      found = mapped == path && at >= offset;
+    }
+  }
+  (void)std::fclose(maps);
+  return found;
+}
+
+// Watches the child until it maps the file from the offset asked, then cuts
+// the file under it while it is stopped. False when the child ended first;
+// `status` and `usage` are then its end.
+bool cut_short(pid_t child, const run_options& options, int& status, rusage& usage) {
+  for (;;) {
+    const pid_t got = wait4(child, &status, WNOHANG, &usage);
+    if (got == child) {
+      return false;
+    }
+    if (got < 0 && errno != EINTR) {
+      fail_errno("wait4");
+    }
+    if (maps_from(child, options.cut_short, options.cut_at)) {
+      break;
+    }
+  }
+  if (kill(child, SIGSTOP) != 0 || waitpid(child, &status, WUNTRACED) != child) {
+    fail_errno("stopping the program");
+  }
+  if (!WIFSTOPPED(status)) {
+    return false;
+  }
+  if (truncate(options.cut_short.c_str(), static_cast<off_t>(options.cut_to)) != 0) {
+    fail_errno(options.cut_short);
+  }
+  if (kill(child, SIGCONT) != 0) {
+    fail_errno("continuing the program");
+  }
+  return true;
+}
+
 // Makes the FIFO `name` and starts its writer: it waits for a reader, writes
 // the bytes of the file `content` once and closes, so that a reader that
 // opens the FIFO a second time finds no writer.
@@ -286,9 +348,10 @@ run_options parse_run(int argc, char** argv) {
   int i = 1;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
     const std::string option = argv[i];
-    const int values = option == "--read-fails" || option == "--fifo" ? 2
-                       : option == "--as-nobody"                      ? 0
-                                                                      : 1;
+    const int values = option == "--cut-short"                          ? 3
+                       : option == "--read-fails" || option == "--fifo" ? 2
+                       : option == "--as-nobody"                        ? 0
+                                                                        : 1;
     if (i + values >= argc) {
       fail(option + " needs a value");
     }
@@ -304,6 +367,14 @@ run_options parse_run(int argc, char** argv) {
       }
       options.read_fails = resolved;
       options.failing_read = static_cast<long>(parse_number(argv[i + 2], 10));
+    } else if (option == "--cut-short") {
+      char resolved[PATH_MAX];
+      if (realpath(argv[i + 1], resolved) == nullptr) {
+        fail_errno(argv[i + 1]);
+      }
+      options.cut_short = resolved;
+      options.cut_to = parse_number(argv[i + 2], 10);
+      options.cut_at = parse_number(argv[i + 3], 10);
     } else if (option == "--rss-file") {
       options.rss_file = argv[i + 1];
     } else if (option == "--fifo") {
@@ -341,6 +412,11 @@ int run(const run_options& options) {
     ended = true;
     (void)std::fprintf(stderr, "e2e_launch: the program ended before read %ld of %s\n",
                        options.failing_read, options.read_fails.c_str());
+  }
+  if (!ended && !options.cut_short.empty() && !cut_short(child, options, status, usage)) {
+    ended = true;
+    (void)std::fprintf(stderr, "e2e_launch: the program ended before it mapped %s from %llu\n",
+                       options.cut_short.c_str(), static_cast<unsigned long long>(options.cut_at));
   }
   if (!ended && !writers.empty()) {
     ended = wait_at_most(child, fifo_seconds, status, usage);

@@ -1,7 +1,7 @@
 # The Linux-only case words (SPARSE, CHMOD, APPEND, AS_NOBODY,
-# FILE_SIZE_LIMIT, READ_FAILS, MAX_RSS_KIB, FIFO; see parse_case.cmake) for
-# run_case.cmake, which calls these from its e2e_case, where the case_*
-# variables are set. They do nothing for a case that uses none of the words.
+# FILE_SIZE_LIMIT, READ_FAILS, MAX_RSS_KIB, FIFO, CUT_SHORT; see
+# parse_case.cmake) for run_case.cmake, which calls these from its e2e_case,
+# where the case_* variables are set. They do nothing for a case that uses none of the words.
 # LAUNCHER is e2e_launch, run through the emulator of a cross build.
 
 # A case run as uid 65534 cannot be run from the build tree, which may lie
@@ -81,6 +81,9 @@ function(e2e_fault_launch dir out_var)
   endif()
   if(NOT case_read_fails_file STREQUAL "")
     list(APPEND launch --read-fails "${case_read_fails_file}" "${case_read_fails_count}")
+  endif()
+  if(case_cut_short)
+    list(APPEND launch --cut-short ${case_cut_short})
   endif()
   if(NOT case_max_rss_kib STREQUAL "")
     # Beside the working directory, so it is no output of the program.

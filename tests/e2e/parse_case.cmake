@@ -16,7 +16,9 @@
 #            [FILE_SIZE_LIMIT <bytes>]        RLIMIT_FSIZE, SIGXFSZ ignored: writes past it get EFBIG
 #            [READ_FAILS <file> <n>]          the program's n-th read(2) of <file> fails with EIO
 #            [MAX_RSS_KIB <kib>]              bound on the program's peak resident set
-#            [FIFO <file> <content>]...       <file> a FIFO that one writer fills once, then closes)
+#            [FIFO <file> <content>]...       <file> a FIFO that one writer fills once, then closes
+#            [CUT_SHORT <file> <bytes> <offset>]  <file> cut to <bytes> once the program maps it
+#                                             from <offset> on)
 #
 # Contents are CMake strings, so "\n", "\r" and "\t" are the bytes themselves;
 # "@DIR@" stands for the case's working directory, "@WINDIR@" for the same
@@ -40,7 +42,9 @@
 # FIFO's writer waits for a reader, writes <content> and closes: a program
 # that opens the file once reads it all, one that opens it again waits for a
 # writer that is gone, and is killed after 20 seconds. A FIFO that nobody
-# opened is said on standard error.
+# opened is said on standard error. CUT_SHORT stops the program once its
+# mapping of <file> starts at <offset> or past it, cuts the file and lets it
+# go on; a program that never maps it so far fails the case.
 #
 # The case tables are read twice: at configure time, where e2e_case registers
 # a test, and by run_case.cmake, where it runs the one case it was asked for.
@@ -70,6 +74,7 @@ set(case_read_fails_count "")
 set(case_max_rss_kib "")
 set(case_fifo_names "")
 set(case_append_names "")
+set(case_cut_short "")
 math(EXPR _last "${ARGC} - 1")
 set(_i 1)
 while(_i LESS_EQUAL _last)
@@ -138,6 +143,14 @@ while(_i LESS_EQUAL _last)
     else()
       set(case_max_rss_kib "${_value}")
     endif()
+  elseif(_word STREQUAL "CUT_SHORT")
+    math(EXPR _j "${_i} + 1")
+    math(EXPR _k "${_i} + 2")
+    set(case_cut_short "${ARGV${_i}}" "${ARGV${_j}}" "${ARGV${_k}}")
+    math(EXPR _i "${_i} + 3")
+    if(NOT "${ARGV${_j}}${ARGV${_k}}" MATCHES "^[0-9]+$")
+      message(FATAL_ERROR "e2e case ${case_name}: CUT_SHORT needs a size and an offset")
+    endif()
   elseif(_word MATCHES "^(SPARSE|CHMOD|READ_FAILS)$")
     math(EXPR _j "${_i} + 1")
     set(_key "${ARGV${_i}}")
@@ -165,7 +178,7 @@ if(case_program STREQUAL "")
 endif()
 set(_linux_words "${case_sparse_names}${case_chmod_paths}${case_file_size_limit}")
 string(APPEND _linux_words "${case_read_fails_file}${case_max_rss_kib}${case_fifo_names}")
-string(APPEND _linux_words "${case_append_names}")
+string(APPEND _linux_words "${case_append_names}${case_cut_short}")
 if(NOT case_platform STREQUAL "linux" AND (case_as_nobody OR NOT _linux_words STREQUAL ""))
   message(FATAL_ERROR "e2e case ${case_name}: its words need LINUX_ONLY")
 endif()
