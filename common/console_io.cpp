@@ -11,8 +11,9 @@
 #endif
 
 int report_failure(const char* program, const char* name, int error) {
-  return report_failure(program, name,
-                        error == input_shrank ? "File shrank while it was read" : std::strerror(error));
+  return report_failure(
+      program, name,
+      error == input_shrank ? "File shrank while it was read" : std::strerror(error));
 }
 
 int report_failure(const char* program, const char* name, const char* reason) {
