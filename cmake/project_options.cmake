@@ -29,17 +29,3 @@ if(TOOLS_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
-
-# A console program links its runtime statically when asked: start-up then
-# costs no dynamic loading at all (these programs start, read a file and
-# end, so loading is much of their time), and a Windows build runs with no
-# DLLs beside it. They use no part of the C library that needs shared
-# objects at run time (no name service, no iconv, no locale files).
-function(tools_console_program target)
-  target_link_libraries(${target} PRIVATE project_options)
-  if(TOOLS_STATIC_RUNTIME AND NOT MSVC)
-    target_link_options(${target} PRIVATE -static)
-  endif()
-  tools_program_resources(${target})
-  install(TARGETS ${target} RUNTIME DESTINATION bin)
-endfunction()
