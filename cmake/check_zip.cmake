@@ -5,7 +5,8 @@
 # every .txt in it has CR LF line ends, and, with NOTICE_SECTIONS, its
 # THIRD-PARTY-NOTICES.txt holds the section of every component named in
 # NOTICE_SECTIONS/components.txt as the build wrote it to
-# NOTICE_SECTIONS/<component>.txt.
+# NOTICE_SECTIONS/<component>.txt, and its bill of materials names each of
+# them, and Qt.
 #
 #   cmake -DCPACK=<cpack> -DCONFIG=<build>/CPackConfig.cmake -DDIR=<scratch folder>
 #         "-DEXPECTED=README.txt|LICENSE.txt|bin/volume_table.exe"
@@ -115,3 +116,27 @@ if(missing)
 endif()
 list(LENGTH components count)
 message(STATUS "THIRD-PARTY-NOTICES.txt: the notices of all ${count} components")
+
+# The bill of materials names the same parts, and Qt.
+file(READ "${top}/tamber-tools.spdx.json" sbom)
+string(JSON last LENGTH "${sbom}" packages)
+math(EXPR last "${last} - 1")
+set(ids "")
+foreach(index RANGE ${last})
+  string(JSON id GET "${sbom}" packages ${index} SPDXID)
+  list(APPEND ids "${id}")
+endforeach()
+if(EXPECTED MATCHES "script_view\\.exe")
+  list(APPEND components Qt)
+endif()
+foreach(component IN LISTS components)
+  string(REGEX REPLACE "[^A-Za-z0-9.-]" "-" id "${component}")
+  if(NOT "SPDXRef-Package-${id}" IN_LIST ids)
+    list(APPEND missing "${component}")
+  endif()
+endforeach()
+if(missing)
+  list(JOIN missing ", " shown)
+  message(FATAL_ERROR "tamber-tools.spdx.json lacks: ${shown}")
+endif()
+message(STATUS "tamber-tools.spdx.json: the same parts")

@@ -29,3 +29,32 @@ if(TOOLS_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The same source gives the same programs and packages, whoever builds them,
+# where and when: every time stamp that goes into them (the Windows linker's,
+# the viewer's resources', the packages') is SOURCE_DATE_EPOCH, as the
+# reproducible-builds practice names it, or else the time of the commit
+# checked out (or, in a source unpacked from `git archive`, which gives every
+# file that time, the time of this file). The paths of the source folder are
+# mapped away from what is compiled in.
+set(TOOLS_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(TOOLS_SOURCE_DATE_EPOCH STREQUAL "")
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+    OUTPUT_VARIABLE TOOLS_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  execute_process(COMMAND git rev-parse --git-path logs/HEAD WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+    OUTPUT_VARIABLE git_log OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  get_filename_component(git_log "${git_log}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+  if(TOOLS_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$" AND EXISTS "${git_log}")
+    # Configured again when another commit is checked out.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_log}")
+  elseif(NOT TOOLS_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    file(TIMESTAMP "${CMAKE_CURRENT_LIST_FILE}" TOOLS_SOURCE_DATE_EPOCH "%s" UTC)
+  endif()
+endif()
+if(NOT MSVC)
+  add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=")
+endif()
+if(MINGW)
+  # Binutils put it into the header of each program instead of the time now.
+  set(CMAKE_CXX_LINKER_LAUNCHER "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${TOOLS_SOURCE_DATE_EPOCH}")
+endif()

@@ -41,8 +41,10 @@ test_packages=(
   git
   # benchmarks: repeated timing and peak memory
   hyperfine time util-linux coreutils grep ripgrep zip libbenchmark-dev
-  # packages: shared-library dependencies of the .deb and its check, a look into the .zip
-  dpkg-dev lintian unzip
+  # packages: shared-library dependencies of the .deb and its check, a look
+  # into the .zip, the bill of materials checked against its schema, and what
+  # differs between two builds that should be the same
+  dpkg-dev lintian unzip python3-jsonschema diffoscope-minimal
 )
 
 case "${1:-all}" in
