@@ -32,3 +32,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # it from its sources (tests/CMakeLists.txt).
 set(CMAKE_DISABLE_FIND_PACKAGE_GTest ON)
 set(TOOLS_QEMU qemu-aarch64 -L /)
+set(TOOLS_DEB_ARCHITECTURE arm64)
