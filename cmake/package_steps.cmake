@@ -1,14 +1,10 @@
-# CPack runs this before it packs the staged files (CPACK_PRE_BUILD_SCRIPTS)
-# and after, with the package made (CPACK_POST_BUILD_SCRIPTS, which set
-# CPACK_PACKAGE_FILES). Before: the parts that the programs have linked in
-# (for the .zip the build found them, from the links' maps), the .deb's
-# Built-Using field from them, and the bill of materials among the files.
-# After: the package made independent of the umask and the time zone, then
-# checked as Debian checks packages: Built-Using as found, lintian clean, and
-# the bill of materials valid SPDX 2.3.
-if(NOT CPACK_TOOLS_PYTHON)
-  message(FATAL_ERROR "the packages need Python 3: scripts/install-deps.sh installs it")
-endif()
+# CPack runs this before it packs the staged files (CPACK_PRE_BUILD_SCRIPTS):
+# the parts that the programs link (for the .zip the build found them, from
+# the links' maps), the .deb's Built-Using field from them, and the bill of
+# materials among the files. And after (CPACK_POST_BUILD_SCRIPTS, which set
+# CPACK_PACKAGE_FILES): the package made independent of the umask and the
+# time zone, then checked as Debian checks packages: Built-Using as found,
+# lintian clean, and the bill of materials valid SPDX 2.3.
 set(ENV{SOURCE_DATE_EPOCH} "${CPACK_TOOLS_SOURCE_DATE_EPOCH}")
 set(sbom "${CPACK_TEMPORARY_DIRECTORY}${CPACK_TOOLS_SBOM}")
 macro(tools_run)
@@ -18,18 +14,17 @@ macro(tools_run)
   endif()
 endmacro()
 
-if(NOT CPACK_PACKAGE_FILES)
-  if(CPACK_GENERATOR STREQUAL "DEB")
-    tools_run("${CPACK_TOOLS_PYTHON}" "${CPACK_TOOLS_THIRD_PARTY}" parts "${CPACK_TOOLS_PARTS}"
-      ${CPACK_TOOLS_PARTS_ARGUMENTS})
-    file(READ "${CPACK_TOOLS_PARTS}/built-using.txt" CPACK_TOOLS_BUILT_USING)
-    # CPack has no variable for this field, but writes each field's value as
-    # it is given: the field rides on the Section line, and the check after
-    # packing proves that it arrived.
-    if(CPACK_TOOLS_BUILT_USING)
-      string(APPEND CPACK_DEBIAN_PACKAGE_SECTION "\nBuilt-Using: ${CPACK_TOOLS_BUILT_USING}")
-    endif()
+if(NOT CPACK_PACKAGE_FILES AND CPACK_GENERATOR STREQUAL "DEB")
+  tools_run("${CPACK_TOOLS_PYTHON}" "${CPACK_TOOLS_THIRD_PARTY}" parts "${CPACK_TOOLS_PARTS}"
+    ${CPACK_TOOLS_PARTS_ARGUMENTS})
+  file(READ "${CPACK_TOOLS_PARTS}/built-using.txt" CPACK_TOOLS_BUILT_USING)
+  # CPack has no variable for this field, but writes each field's value as
+  # it is given: the field rides on the Section line.
+  if(CPACK_TOOLS_BUILT_USING)
+    string(APPEND CPACK_DEBIAN_PACKAGE_SECTION "\nBuilt-Using: ${CPACK_TOOLS_BUILT_USING}")
   endif()
+endif()
+if(NOT CPACK_PACKAGE_FILES)
   tools_run("${CPACK_TOOLS_PYTHON}" "${CPACK_TOOLS_THIRD_PARTY}" sbom "${CPACK_TOOLS_PARTS}/parts.json"
     "${CPACK_TEMPORARY_DIRECTORY}" "${sbom}" "${CPACK_PACKAGE_NAME}" "${CPACK_PACKAGE_VERSION}")
   return()
@@ -39,11 +34,10 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
   tools_run("${CPACK_TOOLS_PYTHON}" "${CPACK_TOOLS_THIRD_PARTY}" normalise "${package}"
     "${CPACK_TOOLS_SOURCE_DATE_EPOCH}")
   if(CPACK_GENERATOR STREQUAL "DEB")
-    execute_process(COMMAND dpkg-deb -f "${package}" Built-Using
-      OUTPUT_VARIABLE built_using OUTPUT_STRIP_TRAILING_WHITESPACE)
+    execute_process(COMMAND dpkg-deb -f "${package}" Built-Using OUTPUT_VARIABLE built_using)
+    string(STRIP "${built_using}" built_using)
     if(NOT built_using STREQUAL CPACK_TOOLS_BUILT_USING)
-      message(FATAL_ERROR "${package}: Built-Using is \"${built_using}\", "
-        "expected \"${CPACK_TOOLS_BUILT_USING}\" for its statically linked programs")
+      message(FATAL_ERROR "${package}: Built-Using is \"${built_using}\", not \"${CPACK_TOOLS_BUILT_USING}\"")
     endif()
     message(STATUS "Built-Using: ${built_using}")
     if(CPACK_TOOLS_LINTIAN)
@@ -56,7 +50,7 @@ endforeach()
 execute_process(COMMAND "${CPACK_TOOLS_PYTHON}" -c "import jsonschema" RESULT_VARIABLE status ERROR_QUIET)
 if(status EQUAL 0)
   tools_run("${CPACK_TOOLS_PYTHON}" -c
-    "import json, jsonschema, sys; jsonschema.validate(*(json.load(open(f)) for f in sys.argv[1:]))"
+    "import json, jsonschema, sys; jsonschema.validate(*map(json.load, map(open, sys.argv[1:])))"
     "${sbom}" "${CPACK_TOOLS_SCHEMA}")
   message(STATUS "${CPACK_TOOLS_SBOM}: valid SPDX 2.3")
 else()

@@ -1,27 +1,24 @@
 # The programs that ship, in one list (the global property TOOLS_PROGRAMS)
-# that the packages, their notices and bills of materials, and the Windows
-# tests go through.
+# that the packages and the Windows tests go through:
 #
 #   tools_program(<target> <description> [CONSOLE] [ICON <file.ico>])
 #
-# Each is installed into bin/ and links the project's compiler settings. A
-# console program links its runtime statically when asked: start-up then
+# A console program links its runtime statically when asked: start-up then
 # costs no dynamic loading at all (these programs start, read a file and
 # end, so loading is much of their time), and a Windows build runs with no
 # DLLs beside it. They use no part of the C library that needs shared
-# objects at run time (no name service, no iconv, no locale files).
-#
-# On Windows each also carries what Windows and installers read besides its
-# code: the application manifest that all of them share, a version resource
-# (without a version, an installer that copies by version cannot tell an
-# older file from a newer one) with the description, and the icon where one
-# is given.
+# objects at run time (no name service, no iconv, no locale files). On
+# Windows each also carries the application manifest that all of them
+# share, a version resource with the description (without a version, an
+# installer that copies by version cannot tell an older file from a newer
+# one) and, where given, its icon.
 
 include(GNUInstallDirs)
 # The project's version in the four numbers of a version resource, which
 # installers compare.
 string(REGEX REPLACE "^([0-9]+\\.[0-9]+\\.[0-9]+)$" "\\1.0" TOOLS_FILE_VERSION "${PROJECT_VERSION}")
 file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" TOOLS_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/LICENSE")
 # README.md's title.
 set(TOOLS_RC_PRODUCT "Tamber hand-off tools")
 

@@ -31,30 +31,32 @@ if(TOOLS_SANITIZE)
 endif()
 
 # The same source gives the same programs and packages, whoever builds them,
-# where and when: every time stamp that goes into them (the Windows linker's,
-# the viewer's resources', the packages') is SOURCE_DATE_EPOCH, as the
+# where and when: every time stamp in them (the Windows linker's, the
+# viewer's resources', the packages') is SOURCE_DATE_EPOCH, as the
 # reproducible-builds practice names it, or else the time of the commit
-# checked out (or, in a source unpacked from `git archive`, which gives every
-# file that time, the time of this file). The paths of the source folder are
-# mapped away from what is compiled in.
+# checked out (in a source from `git archive`, every file's time is that),
+# and the source folder is mapped away from the paths compiled in.
 set(TOOLS_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 if(TOOLS_SOURCE_DATE_EPOCH STREQUAL "")
   execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
-    OUTPUT_VARIABLE TOOLS_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  execute_process(COMMAND git rev-parse --git-path logs/HEAD WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
-    OUTPUT_VARIABLE git_log OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  get_filename_component(git_log "${git_log}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
-  if(TOOLS_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$" AND EXISTS "${git_log}")
-    # Configured again when another commit is checked out.
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_log}")
-  elseif(NOT TOOLS_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    OUTPUT_VARIABLE TOOLS_SOURCE_DATE_EPOCH ERROR_QUIET)
+  execute_process(COMMAND git rev-parse --absolute-git-dir WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+    OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  string(REGEX MATCH "^[0-9]+" TOOLS_SOURCE_DATE_EPOCH "${TOOLS_SOURCE_DATE_EPOCH}")
+  if(NOT TOOLS_SOURCE_DATE_EPOCH)
     file(TIMESTAMP "${CMAKE_CURRENT_LIST_FILE}" TOOLS_SOURCE_DATE_EPOCH "%s" UTC)
+  elseif(EXISTS "${git_dir}/logs/HEAD")
+    # Configured again when another commit is checked out.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_dir}/logs/HEAD")
   endif()
 endif()
 if(NOT MSVC)
   add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=")
 endif()
 if(MINGW)
-  # Binutils put it into the header of each program instead of the time now.
+  # Binutils write it into the header of each program instead of the time
+  # now: the linker, and strip as the programs are installed (before every
+  # other rule to install).
   set(CMAKE_CXX_LINKER_LAUNCHER "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${TOOLS_SOURCE_DATE_EPOCH}")
+  install(CODE "set(ENV{SOURCE_DATE_EPOCH} ${TOOLS_SOURCE_DATE_EPOCH})")
 endif()

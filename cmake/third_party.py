@@ -17,7 +17,7 @@ library; Qt's records of the code it bundles), into parts.json; the Windows
       OUT/parts.json and built-using.txt, from linker maps (Windows) or from
       the files each program links (a bare archive name: the compiler's);
       with a template also THIRD-PARTY-NOTICES.txt (and Qt's licences and
-      Qt-source.txt) in CR LF, and in sections/ each part's notice alone
+      Qt-source.txt) in CR LF
   third_party.py sbom PARTS_JSON ROOT OUT NAME VERSION
       the bill of materials of the programs under ROOT
   third_party.py normalise PACKAGE EPOCH
@@ -187,11 +187,13 @@ def qt_parts(notes, members, linked):
                 # documentation; Qt's record of FreeType itself names a file
                 # with both texts.
                 licence_file = "../../3rdparty/freetype/LICENSE.txt"
-                copyright += (f"\nPortions of this software are copyright (C) {re.search(r'[0-9]+-[0-9]+', copyright)[0]}"
-                              " The FreeType Project (www.freetype.org). All rights reserved.")
+                years = re.search(r"[0-9]+-[0-9]+", copyright)[0]
+                copyright += (f"\nPortions of this software are copyright (C) {years} "
+                              "The FreeType Project (www.freetype.org). All rights reserved.")
             part = {"id": record["Id"], "name": record["Name"], "version": record.get("Version", ""),
                     # SPDX writes its operators in capitals; some records do not.
-                    "licence": re.sub(r" (and|or|with) ", lambda m: m[0].upper(), record.get("LicenseId") or "NOASSERTION"),
+                    "licence": re.sub(r" (and|or|with) ", lambda m: m[0].upper(),
+                                      record.get("LicenseId") or "NOASSERTION"),
                     "copyright": copyright, "origin": f"bundled in Qt ({where})", "within": "Qt",
                     "download": record.get("DownloadLocation") or record.get("Homepage") or "NOASSERTION",
                     "programs": {p: "static" for f in files for p in sorted(taken[f][1])}}
@@ -207,7 +209,6 @@ def qt_parts(notes, members, linked):
 
 
 def make_parts(out, options):
-    os.makedirs(os.path.join(out, "sections"), exist_ok=True)
     option = lambda name: (options.get(name) or [None])[-1]
     build, qt_prefix = os.path.realpath(option("build-dir") or out), option("qt-prefix")
     links, members, linked, programs = [], {}, [], set()
@@ -247,14 +248,9 @@ def make_parts(out, options):
     if not option("template"):
         return
     defines = dict(entry.split("=", 1) for entry in options.get("define", []))
-    sections = [p for p in parts if p["id"] != "Qt"]
-    for part in sections:
-        if "notice" not in part:
-            print(f"third_party.py: THIRD-PARTY-NOTICES.txt lacks the notice of {part['id']}", file=sys.stderr)
-        else:
-            write(os.path.join(out, "sections", part["id"] + ".txt"), part["notice"], crlf=True)
-    write(os.path.join(out, "sections", "components.txt"), "".join(p["id"] + "\n" for p in sections))
-    defines["TOOLS_NOTICES_SECTIONS"] = "".join("\n" + "=" * 72 + "\n" + p["notice"] for p in sections if "notice" in p)
+    for part in (p for p in parts if p["id"] != "Qt" and "notice" not in p):
+        print(f"third_party.py: THIRD-PARTY-NOTICES.txt lacks the notice of {part['id']}", file=sys.stderr)
+    defines["TOOLS_NOTICES_SECTIONS"] = "".join("\n" + "=" * 72 + "\n" + p["notice"] for p in parts if "notice" in p)
     defines["TOOLS_NOTICES_QT"] = ""
     if option("qt-notes"):
         defines["TOOLS_NOTICES_QT"] = f"""

@@ -79,6 +79,7 @@ if(MINGW AND TOOLS_DPKG_QUERY AND TOOLS_PYTHON)
   add_custom_target(third_party_notices ALL DEPENDS ${outputs})
   install(FILES "${out}/THIRD-PARTY-NOTICES.txt" DESTINATION .)
   list(APPEND expected THIRD-PARTY-NOTICES.txt)
+  set(check_parts "-DPARTS=${out}/parts.json")
 else()
   message(STATUS "THIRD-PARTY-NOTICES.txt is made in a cross build on Debian or Ubuntu only, with Python")
 endif()
@@ -89,6 +90,6 @@ if(BUILD_TESTING)
   add_test(NAME package.zip_contents
     COMMAND "${CMAKE_COMMAND}" "-DCPACK=${CMAKE_CPACK_COMMAND}" "-DCONFIG=${PROJECT_BINARY_DIR}/CPackConfig.cmake"
       "-DDIR=${PROJECT_BINARY_DIR}/zip_check" "-DEXPECTED=${expected}" "-DWINDRES=${CMAKE_RC_COMPILER}"
-      -DICONS=script_view "-DNOTICE_SECTIONS=${CPACK_TOOLS_PARTS}/sections" -P "${CMAKE_CURRENT_LIST_DIR}/check_zip.cmake")
+      -DICONS=script_view ${check_parts} -P "${CMAKE_CURRENT_LIST_DIR}/check_zip.cmake")
   set_tests_properties(package.zip_contents PROPERTIES LABELS package)
 endif()

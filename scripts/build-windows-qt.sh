@@ -81,43 +81,24 @@ if [ -d "$prefix" ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qt5-mingw.XXXXXX")
-ticker=
-cleanup() {
-  [ -z "$ticker" ] || kill "$ticker" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
+trap 'rm -rf "$work"' EXIT
 start=$SECONDS
 say() {
   printf 'build-windows-qt [%2d min]: %s\n' $(((SECONDS - start) / 60)) "$*"
 }
 
-# Runs a long step with its output in a log, printing one line a minute so
-# that a CI log shows the build is alive; on failure the log's end is shown.
+# Runs a long step with its output in a log, saying every 200 lines of it
+# that it is alive (a CI log would show nothing for half an hour); on failure
+# the log's end is shown.
 run_logged() {
-  local name=$1 log=$work/$1.log
+  local name=$1 log=$work/$1.log step_start=$SECONDS
   shift
-  local step_start=$SECONDS
-  (
-    trap 'kill $nap 2>/dev/null; exit 0' TERM
-    while :; do
-      sleep 60 &
-      nap=$!
-      wait $nap
-      say "$name running, $(wc -l <"$log") log lines"
-    done
-  ) &
-  ticker=$!
-  if ! "$@" >"$log" 2>&1; then
-    kill "$ticker" 2>/dev/null || true
-    ticker=
+  if ! "$@" 2>&1 | tee "$log" |
+    awk -v name="$name" 'NR % 200 == 0 { print "build-windows-qt: " name ", " NR " log lines"; fflush() }'; then
     tail -n 60 "$log" >&2
     say "$name failed (log above)"
     return 1
   fi
-  kill "$ticker" 2>/dev/null || true
-  ticker=
   say "$name took $((SECONDS - step_start)) s"
 }
 
