@@ -209,6 +209,7 @@ def qt_parts(notes, members, linked):
 
 
 def make_parts(out, options):
+    os.makedirs(out, exist_ok=True)
     option = lambda name: (options.get(name) or [None])[-1]
     build, qt_prefix = os.path.realpath(option("build-dir") or out), option("qt-prefix")
     links, members, linked, programs = [], {}, [], set()

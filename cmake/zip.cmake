@@ -15,26 +15,16 @@ set(expected README.txt LICENSE.txt ${CPACK_PACKAGE_NAME}.spdx.json)
 list(TRANSFORM TOOLS_PROGRAMS REPLACE "(.+)" "bin/\\1.exe" OUTPUT_VARIABLE programs)
 list(APPEND expected ${programs})
 
-# This version's own source, as the commit has it, for anyone who links the
-# viewer again with another Qt (which Qt's licence asks to be possible), and
-# for everyone else: made when the .zip is, so that it is the source of what
-# was built. Its entries' times are the commit's, written in UTC.
+# This version's own source, for anyone who links the viewer again with
+# another Qt (which Qt's licence asks to be possible), and for everyone else.
 find_package(Git QUIET)
 if(GIT_FOUND AND EXISTS "${PROJECT_SOURCE_DIR}/.git")
   set(source_zip "source/${TOOLS_SOURCE_ZIP}")
-  install(CODE "
-    set(source_zip \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${source_zip}\")
-    execute_process(COMMAND \"${GIT_EXECUTABLE}\" status --porcelain --untracked-files=no
-      WORKING_DIRECTORY \"${PROJECT_SOURCE_DIR}\" OUTPUT_VARIABLE changed)
-    if(changed)
-      message(WARNING \"${source_zip} is the last commit, without the changes since\")
-    endif()
-    get_filename_component(folder \"\${source_zip}\" DIRECTORY)
-    file(MAKE_DIRECTORY \"\${folder}\")
-    execute_process(COMMAND \"${CMAKE_COMMAND}\" -E env TZ=UTC \"${GIT_EXECUTABLE}\" archive --format=zip
-        \"--prefix=${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}/\" -o \"\${source_zip}\" HEAD
-      WORKING_DIRECTORY \"${PROJECT_SOURCE_DIR}\" COMMAND_ERROR_IS_FATAL ANY)
-  ")
+  install(CODE "set(TOOLS_GIT \"${GIT_EXECUTABLE}\")
+    set(TOOLS_SOURCE \"${PROJECT_SOURCE_DIR}\")
+    set(TOOLS_SOURCE_ZIP \"${source_zip}\")
+    set(TOOLS_SOURCE_TOP ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION})")
+  install(SCRIPT "${CMAKE_CURRENT_LIST_DIR}/source_zip.cmake")
   list(APPEND expected "${source_zip}")
 else()
   message(STATUS "The .zip will not hold the source: it is made from git, and this is no git checkout")

@@ -1,24 +1,21 @@
 #!/usr/bin/env bash
 # Builds the static Qt for 64-bit Windows (MinGW-w64) that script_view.exe is
 # linked against, from Debian's own qtbase source package with Debian's
-# patches, and installs it into a cache folder keyed by the qtbase version, the
-# configure line and the MinGW compiler; with it, in share/tamber-tools/, the
-# notes that the Windows .zip takes from Qt's source and build. Does nothing
-# when that folder exists. A run takes about 30 minutes on two idle cores.
+# patches, and installs it into a cache folder keyed by the qtbase version,
+# the options and the MinGW compiler, with the notes that the Windows .zip
+# takes from Qt's source and build in share/tamber-tools/. Does nothing when
+# that folder exists. A build takes about 30 minutes on two idle cores.
 #
 #   scripts/build-windows-qt.sh                 build unless cached; prints the prefix last
 #   scripts/build-windows-qt.sh --print-prefix  prints where the Qt is (or would be), builds nothing
 #
-# The same Qt comes out wherever and whenever it is built, so that the viewer
-# linked against it does too: the prefix compiled into Qt names no folder of
-# this machine (the build is installed into the cache folder from a staging
-# folder), the build's own folder is mapped away from every path compiled in
-# (-ffile-prefix-map), and Qt's resources carry the time of Debian's source
-# package, not the time it was unpacked (SOURCE_DATE_EPOCH).
-#
-# The apt sources stay as they are: the source package is fetched through a
-# private apt state (its own source list, derived from the configured archive,
-# and its own index and cache folders), which also takes no lock that a
+# The same Qt comes out wherever and whenever it is built: the prefix
+# compiled into it names no folder of this machine (it is installed into the
+# cache from a staging folder), the build's folder is mapped away from the
+# paths compiled in, and its resources carry the time of Debian's package.
+# The source package is fetched through a private apt state (its own source
+# list, derived from the configured archive, and its own index and cache),
+# which leaves the apt sources as they are and takes no lock that a
 # concurrent apt-get install would wait for.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
