@@ -2,15 +2,13 @@
 # listing holds every file in EXPECTED (paths below the archive's top folder,
 # separated by |), every .exe in it carries its manifest and version (and
 # those named in ICONS, separated by |, their icon: check_exe_resources.cmake),
-# every .txt in it has CR LF line ends, and, with NOTICE_SECTIONS, its
-# THIRD-PARTY-NOTICES.txt holds the section of every component named in
-# NOTICE_SECTIONS/components.txt as the build wrote it to
-# NOTICE_SECTIONS/<component>.txt.
+# every .txt in it has CR LF line ends, and, with PARTS, its
+# THIRD-PARTY-NOTICES.txt and its bill of materials hold every part there.
 #
 #   cmake -DCPACK=<cpack> -DCONFIG=<build>/CPackConfig.cmake -DDIR=<scratch folder>
 #         "-DEXPECTED=README.txt|LICENSE.txt|bin/volume_table.exe"
 #         -DWINDRES=<windres> -DICONS=script_view
-#         [-DNOTICE_SECTIONS=<build>/third_party_notices]
+#         [-DPARTS=<build>/third_party/parts.json]
 #         -P check_zip.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -88,30 +86,38 @@ foreach(text IN LISTS texts)
   endif()
 endforeach()
 
-if(NOT NOTICE_SECTIONS)
+if(NOT PARTS)
   return()
 endif()
-file(GLOB notices "${top}/THIRD-PARTY-NOTICES.txt")
-file(STRINGS "${NOTICE_SECTIONS}/components.txt" components)
-if(NOT notices OR NOT components)
-  message(FATAL_ERROR "no THIRD-PARTY-NOTICES.txt in ${archives}, or no components in "
-    "${NOTICE_SECTIONS}/components.txt")
-endif()
-file(READ "${notices}" text)
-foreach(component IN LISTS components)
-  set(section_file "${NOTICE_SECTIONS}/${component}.txt")
-  set(at -1)
-  if(EXISTS "${section_file}")
-    file(READ "${section_file}" section)
-    string(FIND "${text}" "${section}" at)
+# Every part the build found (PARTS, its parts.json) has its notice in
+# THIRD-PARTY-NOTICES.txt (Qt's own are its files in bin/) and is a package
+# of the bill of materials.
+file(READ "${PARTS}" parts)
+file(READ "${top}/THIRD-PARTY-NOTICES.txt" notices)
+file(READ "${top}/tamber-tools.spdx.json" sbom)
+string(JSON count LENGTH "${parts}" parts)
+math(EXPR last "${count} - 1")
+set(missing "")
+set(unlisted "")
+foreach(index RANGE ${last})
+  string(JSON id GET "${parts}" parts ${index} id)
+  string(JSON notice ERROR_VARIABLE none GET "${parts}" parts ${index} notice)
+  # file(READ) drops the CR of every CR LF.
+  string(REPLACE "\r\n" "\n" notice "${notice}")
+  string(FIND "${notices}" "${notice}" at)
+  if(NOT id STREQUAL "Qt" AND (none OR at EQUAL -1))
+    list(APPEND missing "${id}")
   endif()
+  string(REGEX REPLACE "[^A-Za-z0-9.-]" "-" spdx_id "${id}")
+  string(FIND "${sbom}" "\"SPDXID\": \"SPDXRef-Package-${spdx_id}\"" at)
   if(at EQUAL -1)
-    list(APPEND missing "${component}")
+    list(APPEND unlisted "${id}")
   endif()
 endforeach()
-if(missing)
-  list(JOIN missing ", " shown)
-  message(FATAL_ERROR "THIRD-PARTY-NOTICES.txt lacks the notice of: ${shown}")
+if(missing OR unlisted OR count EQUAL 0)
+  list(JOIN missing ", " missing)
+  list(JOIN unlisted ", " unlisted)
+  message(FATAL_ERROR "of ${count} parts, THIRD-PARTY-NOTICES.txt lacks the notice of: ${missing}; "
+    "tamber-tools.spdx.json lacks: ${unlisted}")
 endif()
-list(LENGTH components count)
-message(STATUS "THIRD-PARTY-NOTICES.txt: the notices of all ${count} components")
+message(STATUS "THIRD-PARTY-NOTICES.txt and tamber-tools.spdx.json: all ${count} parts")

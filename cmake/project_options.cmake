@@ -30,16 +30,33 @@ if(TOOLS_SANITIZE)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
 
-# A console program links its runtime statically when asked: start-up then
-# costs no dynamic loading at all (these programs start, read a file and
-# end, so loading is much of their time), and a Windows build runs with no
-# DLLs beside it. They use no part of the C library that needs shared
-# objects at run time (no name service, no iconv, no locale files).
-function(tools_console_program target)
-  target_link_libraries(${target} PRIVATE project_options)
-  if(TOOLS_STATIC_RUNTIME AND NOT MSVC)
-    target_link_options(${target} PRIVATE -static)
+# The same source gives the same programs and packages, whoever builds them,
+# where and when: every time stamp in them (the Windows linker's, the
+# viewer's resources', the packages') is SOURCE_DATE_EPOCH, as the
+# reproducible-builds practice names it, or else the time of the commit
+# checked out (in a source from `git archive`, every file's time is that),
+# and the source folder is mapped away from the paths compiled in.
+set(TOOLS_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(TOOLS_SOURCE_DATE_EPOCH STREQUAL "")
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+    OUTPUT_VARIABLE TOOLS_SOURCE_DATE_EPOCH ERROR_QUIET)
+  execute_process(COMMAND git rev-parse --absolute-git-dir WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+    OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  string(REGEX MATCH "^[0-9]+" TOOLS_SOURCE_DATE_EPOCH "${TOOLS_SOURCE_DATE_EPOCH}")
+  if(NOT TOOLS_SOURCE_DATE_EPOCH)
+    file(TIMESTAMP "${CMAKE_CURRENT_LIST_FILE}" TOOLS_SOURCE_DATE_EPOCH "%s" UTC)
+  elseif(EXISTS "${git_dir}/logs/HEAD")
+    # Configured again when another commit is checked out.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_dir}/logs/HEAD")
   endif()
-  tools_program_resources(${target})
-  install(TARGETS ${target} RUNTIME DESTINATION bin)
-endfunction()
+endif()
+if(NOT MSVC)
+  add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=")
+endif()
+if(MINGW)
+  # Binutils write it into the header of each program instead of the time
+  # now: the linker, and strip as the programs are installed (before every
+  # other rule to install).
+  set(CMAKE_CXX_LINKER_LAUNCHER "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${TOOLS_SOURCE_DATE_EPOCH}")
+  install(CODE "set(ENV{SOURCE_DATE_EPOCH} ${TOOLS_SOURCE_DATE_EPOCH})")
+endif()

@@ -2,12 +2,9 @@
 # tests/CMakeLists.txt): the programs must run with no runtime DLLs beside
 # them, and Wine runs as one session for the whole test run.
 
-# Every program that ships: the console programs, and the viewer when a Qt
-# for Windows was found, linked as statically as they are.
-set(tools_static_programs volume_table line_count point_count)
-if(TARGET script_view)
-  list(APPEND tools_static_programs script_view)
-endif()
+# Every program that ships (the viewer when a Qt for Windows was found),
+# linked as statically as the console programs are.
+get_property(tools_static_programs GLOBAL PROPERTY TOOLS_PROGRAMS)
 
 if(NOT CMAKE_OBJDUMP)
   message(FATAL_ERROR "no objdump for Windows executables: the static-runtime checks need one")

@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Builds the static Qt for 64-bit Windows (MinGW-w64) that script_view.exe is
 # linked against, from Debian's own qtbase source package with Debian's
-# patches, and installs it into a cache folder keyed by the qtbase version, the
-# configure line and the MinGW compiler. Does nothing when that folder exists,
-# unless it lacks the notes that the Windows .zip takes from Qt's source and
-# build (share/tamber-tools/ in it): then it unpacks and configures the source
-# again for those only, building nothing but the resource compiler, in about
-# ten minutes. The first run takes about 25 minutes on two idle cores.
+# patches, and installs it into a cache folder keyed by the qtbase version,
+# the options and the MinGW compiler, with the notes that the Windows .zip
+# takes from Qt's source and build in share/tamber-tools/. Does nothing when
+# that folder exists. A build takes about 30 minutes on two idle cores.
 #
 #   scripts/build-windows-qt.sh                 build unless cached; prints the prefix last
 #   scripts/build-windows-qt.sh --print-prefix  prints where the Qt is (or would be), builds nothing
 #
-# The apt sources stay as they are: the source package is fetched through a
-# private apt state (its own source list, derived from the configured archive,
-# and its own index and cache folders), which also takes no lock that a
+# The same Qt comes out wherever and whenever it is built: the prefix
+# compiled into it names no folder of this machine (it is installed into the
+# cache from a staging folder), the build's folder is mapped away from the
+# paths compiled in, and its resources carry the time of Debian's package.
+# The source package is fetched through a private apt state (its own source
+# list, derived from the configured archive, and its own index and cache),
+# which leaves the apt sources as they are and takes no lock that a
 # concurrent apt-get install would wait for.
 set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
 
 triplet=x86_64-w64-mingw32
 # The posix thread model, as in cmake/mingw-w64-x86_64.cmake: the win32 one
@@ -24,24 +27,32 @@ cxx=$triplet-g++-posix
 # Widgets with the Windows platform plugin, and Qt Test for the viewer's tests.
 # -no-feature-tabletevent is needed because Debian's tarball drops
 # src/3rdparty/wintab. HarfBuzz stays out: the viewer shows plain script text.
-configure_options=(-xplatform win32-g++ -device-option CROSS_COMPILE=$triplet-
+# The prefix is where Qt would look for plugins at run time: a folder that no
+# Windows machine has.
+qt_prefix=/opt/tamber-tools/qt5-mingw-static
+configure_options=(-prefix $qt_prefix -xplatform win32-g++ -device-option CROSS_COMPILE=$triplet-
   -static -static-runtime -release -opensource -confirm-license
   -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-openssl -no-vulkan
   -no-feature-sql -no-feature-network -no-feature-xml
   -no-feature-concurrent -no-feature-printer -no-feature-tabletevent
   -qt-zlib -qt-pcre -qt-libpng -no-libjpeg -no-harfbuzz -no-freetype -no-fontconfig)
+# Given to the compiler besides, with the build's folder for <build>.
+compile_options="-ffile-prefix-map=<build>/="
 
 # The version of Debian's qtbase that the Linux Qt on this machine comes from,
 # or else the one apt would install: known without the network, so that a
-# cached build is found offline.
+# cached build is found offline. Only this machine's own architecture counts:
+# dpkg lists the package once for each architecture it knows it for.
 qtbase_version() {
-  local version
-  version=$(dpkg-query -W -f='${source:Version}' libqt5core5a 2>/dev/null || true)
+  local package version
+  package=libqt5core5a:$(dpkg --print-architecture)
+  version=$(dpkg-query -W -f='${db:Status-Status} ${source:Version}\n' "$package" 2>/dev/null |
+    sed -n 's/^installed //p')
   if [ -z "$version" ]; then
-    version=$(apt-cache policy libqt5core5a 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+    version=$(apt-cache policy "$package" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
   fi
   [ -n "$version" ] && [ "$version" != "(none)" ] || {
-    echo "build-windows-qt: cannot tell Debian's qtbase version (no libqt5core5a known to dpkg or apt)" >&2
+    echo "build-windows-qt: cannot tell Debian's qtbase version (no $package known to dpkg or apt)" >&2
     return 1
   }
   echo "$version"
@@ -52,7 +63,7 @@ compiler=$("$cxx" --version 2>/dev/null | head -n 1) || {
   echo "build-windows-qt: $cxx not found; scripts/install-deps.sh installs it" >&2
   exit 1
 }
-key=$(printf '%s\n' "$version" "${configure_options[*]}" "$compiler" | sha256sum | cut -c1-12)
+key=$(printf '%s\n' "$version" "${configure_options[*]}" "$compile_options" "$compiler" | sha256sum | cut -c1-12)
 cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/tamber-tools/qt5-mingw-static
 prefix=$cache_root/${version//[^A-Za-z0-9.+-]/_}-$key
 
@@ -60,61 +71,39 @@ if [ "${1:-}" = --print-prefix ]; then
   echo "$prefix"
   exit 0
 fi
-
-# The notes are made whole and then moved in: if they are there, they are
-# complete.
-notes_dir=$prefix/share/tamber-tools
-if [ -d "$prefix" ] && [ -f "$notes_dir/qt-objects.txt" ]; then
+if [ -d "$prefix" ]; then
   echo "build-windows-qt: cached Qt found"
   echo "$prefix"
   exit 0
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qt5-mingw.XXXXXX")
-ticker=
-cleanup() {
-  [ -z "$ticker" ] || kill "$ticker" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
+trap 'rm -rf "$work"' EXIT
 start=$SECONDS
 say() {
   printf 'build-windows-qt [%2d min]: %s\n' $(((SECONDS - start) / 60)) "$*"
 }
 
-# Runs a long step with its output in a log, printing one line a minute so
-# that a CI log shows the build is alive; on failure the log's end is shown.
+# Runs a long step with its output in a log, saying every 200 lines of it
+# that it is alive (a CI log would show nothing for half an hour); on failure
+# the log's end is shown.
 run_logged() {
-  local name=$1 log=$work/$1.log
+  local name=$1 log=$work/$1.log step_start=$SECONDS
   shift
-  local step_start=$SECONDS
-  (
-    trap 'kill $nap 2>/dev/null; exit 0' TERM
-    while :; do
-      sleep 60 &
-      nap=$!
-      wait $nap
-      say "$name running, $(wc -l <"$log") log lines"
-    done
-  ) &
-  ticker=$!
-  if ! "$@" >"$log" 2>&1; then
-    kill "$ticker" 2>/dev/null || true
-    ticker=
+  if ! "$@" 2>&1 | tee "$log" |
+    awk -v name="$name" 'NR % 200 == 0 { print "build-windows-qt: " name ", " NR " log lines"; fflush() }'; then
     tail -n 60 "$log" >&2
     say "$name failed (log above)"
     return 1
   fi
-  kill "$ticker" 2>/dev/null || true
-  ticker=
   say "$name took $((SECONDS - step_start)) s"
 }
 
 # What the Windows .zip ships beside the viewer or takes its notices from,
 # written into folder $3 from the source in $1 and the configured build in
-# $2: Qt's licence (the LGPL-3.0, and the GPL-3.0 that it builds on); where
-# this Qt came from (qt-source.txt) and Debian's patches in the order applied
+# $2: Qt's licence (the LGPL-3.0, and the GPL-3.0 that it builds on); how
+# this Qt was made (qt-source.txt: the version, the source package, the
+# compiler, the options) and Debian's patches in the order applied
 # (debian-patches.txt); in qt-attribution/, Qt's records of the third-party
 # code it bundles (every qt_attribution.json with the licence files it names,
 # in the source's layout); and in qt-objects.txt, what each object in Qt's
@@ -124,8 +113,11 @@ store_notes() {
   local source_dir=$1 build_dir=$2 notes=$3 record licence
   mkdir -p "$notes/qt-attribution"
   cp "$source_dir/LICENSE.LGPL3" "$source_dir/LICENSE.GPL3" "$notes/"
-  echo "Qt $(sed -n 's/^MODULE_VERSION *= *//p' "$source_dir/.qmake.conf") (qtbase only), built from Debian's source package qtbase-opensource-src $version with Debian's patches, with MinGW-w64 $compiler, configured with: ${configure_options[*]}" \
-    >"$notes/qt-source.txt"
+  printf '%s: %s\n' >"$notes/qt-source.txt" \
+    qt "$(sed -n 's/^MODULE_VERSION *= *//p' "$source_dir/.qmake.conf")" \
+    package "qtbase-opensource-src $version" compiler "$compiler" \
+    configure "${configure_options[*]}" compile "$compile_options" \
+    source-date-epoch "$SOURCE_DATE_EPOCH"
   sed -n 's/^\([^#[:space:]][^[:space:]]*\).*/\1/p' "$source_dir/debian/patches/series" >"$notes/debian-patches.txt"
   (
     cd "$source_dir"
@@ -138,72 +130,10 @@ store_notes() {
       done
     done
   )
-  # One line an object: its library, its name in it, and the files of the
-  # source tree it is compiled from (its source, what that includes, and for
-  # a generated source such as a resource file, what that is made from), as
-  # qmake's Makefiles list them. Only the files that a record can stand for
-  # are kept: those in the folders of Qt's records, less the headers of Qt's
-  # own folders (where every object includes some) that no record names.
-  (
-    cd "$source_dir"
-    find src -name qt_attribution.json -printf '%h/\n' | sort -u >"$work/record-folders"
-    find src -name qt_attribution.json | while read -r record; do
-      sed -n 's/.*"Files": *"\([^"]*\)".*/\1/p' "$record" | tr ', ' '\n\n' | sed "/^$/d; s|^|${record%/*}/|"
-    done >"$work/record-files"
-  )
-  find "$build_dir" -name 'Makefile*' -type f -print0 | xargs -0 awk -v source="$source_dir/" '
-    FNR == 1 { flush(); library = ""; delete needs; delete objects; line = "" }
-    FILENAME == ARGV[1] { folders[$0] = 1; next }
-    FILENAME == ARGV[2] { named[$0] = 1; next }
-    /\\$/ { line = line substr($0, 1, length($0) - 1) " "; next }
-    {
-      line = line $0
-      if (line ~ /^DESTDIR_TARGET *= *[^ ]*\.a *$/) {
-        library = line
-        sub(/^.*[\/ =]/, "", library)
-      } else if (line ~ /^[^\t#=]+: /) {
-        target = substr(line, 1, index(line, ":") - 1)
-        needs[target] = substr(line, index(line, ":") + 1)
-        if (target ~ /\.o$/) objects[target] = 1
-      }
-      line = ""
-    }
-    function flush(   object, files, count, i, more, file, name, folder, seen, out) {
-      if (library == "") return
-      for (object in objects) {
-        count = split(needs[object], files, " ")
-        # A generated source: what it is made from.
-        for (i = 1; i <= count; i++)
-          if (files[i] in needs) more = more " " needs[files[i]]
-        count = split(needs[object] more, files, " ")
-        more = ""
-        delete seen
-        name = object
-        sub(/.*\//, "", name)
-        out = library " " name
-        for (i = 1; i <= count; i++) {
-          file = files[i]
-          if (index(file, source) != 1 || file in seen) continue
-          seen[file] = 1
-          file = substr(file, length(source) + 1)
-          if (file in named) { out = out " " file; continue }
-          if (file ~ /\.h$/ && file !~ /\/3rdparty\//) continue
-          folder = file
-          while (sub(/[^\/]*\/?$/, "", folder) && folder != "")
-            if (folder in folders) { out = out " " file; break }
-        }
-        print out
-      }
-    }
-    END { flush() }
-  ' "$work/record-folders" "$work/record-files" | sort -u >"$notes/qt-objects.txt"
+  python3 "$here/cmake/third_party.py" qt-objects "$source_dir" "$build_dir" >"$notes/qt-objects.txt"
 }
 
-if [ -d "$prefix" ]; then
-  say "cached Qt found without the notes from its source; unpacking the source for them"
-else
-  say "building Debian's qtbase $version for Windows into $prefix"
-fi
+say "building Debian's qtbase $version for Windows into $prefix"
 
 # deb-src entries for the Debian archive the system already uses.
 mkdir -p "$work/apt/sources.list.d" "$work/apt/lists/partial" "$work/apt/cache/archives/partial"
@@ -230,45 +160,26 @@ run_logged "apt source index" apt-get "${apt_options[@]}" update
 source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qtbase-opensource-src-*')
 
 # qmake calls ${CROSS_COMPILE}g++; make that the posix compiler whatever the
-# alternatives say.
+# alternatives say, with the compile options.
 mkdir -p "$work/bin"
 for tool in gcc g++; do
-  ln -s "$(command -v "$triplet-$tool-posix")" "$work/bin/$triplet-$tool"
+  printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$(command -v "$triplet-$tool-posix")" \
+    "${compile_options//<build>/$work}" >"$work/bin/$triplet-$tool"
+  chmod +x "$work/bin/$triplet-$tool"
 done
 export PATH=$work/bin:$PATH
+SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l "$source_dir/debian/changelog" -STimestamp)
+export SOURCE_DATE_EPOCH
 
 mkdir -p "$work/build"
 cd "$work/build"
-run_logged configure "$source_dir/configure" -prefix "$prefix" "${configure_options[@]}"
-
-if [ -d "$prefix" ]; then
-  # A Qt cached by an earlier version of this script: its notes are made
-  # beside the old ones and swapped in; the Qt itself stays as it is. The
-  # Makefiles that qt-objects.txt is read from need only qmake, and Qt's
-  # resource compiler, which qmake asks what each resource is made from.
-  mkdir -p src
-  (cd src && ../bin/qmake -o Makefile "$source_dir/src/src.pro")
-  run_logged "resource compiler" make -C src sub-rcc
-  run_logged Makefiles make sub-src-qmake_all
-  store_notes "$source_dir" "$work/build" "$work/notes"
-  mkdir -p "$prefix/share"
-  rm -rf "$notes_dir.new"
-  cp -r "$work/notes" "$notes_dir.new"
-  rm -rf "$notes_dir"
-  mv "$notes_dir.new" "$notes_dir"
-  say "notes added to the cached Qt"
-  echo "$prefix"
-  exit 0
-fi
-
+run_logged configure "$source_dir/configure" "${configure_options[@]}"
 run_logged "make -j2" make -j2
 # Installed beside the cache first and moved in whole, so that an interrupted
 # run never leaves a folder that looks like a finished build.
 run_logged install make install INSTALL_ROOT="$work/stage"
-
-store_notes "$source_dir" "$work/build" "$work/stage$notes_dir"
-
+store_notes "$source_dir" "$work/build" "$work/stage$qt_prefix/share/tamber-tools"
 mkdir -p "$cache_root"
-mv "$work/stage$prefix" "$prefix"
+mv "$work/stage$qt_prefix" "$prefix"
 say "done, $(du -sh "$prefix" | cut -f1) in the prefix"
 echo "$prefix"

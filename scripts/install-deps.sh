@@ -27,11 +27,12 @@ test_packages=(
   g++-mingw-w64-x86-64-posix wine wine64 locales
   # 32-bit x86 build of the console programs
   gcc-multilib g++-multilib
-  # 64-bit ARM build of the console programs (clang, below, for aarch64 with
-  # Debian's arm64 libraries: g++-aarch64-linux-gnu conflicts with
-  # gcc-multilib); both builds' tests run under qemu-user where this machine
-  # does not start their programs itself
-  libstdc++-12-dev-arm64-cross binutils-aarch64-linux-gnu qemu-user
+  # 64-bit ARM build of the four programs (clang, below, for aarch64 with
+  # Debian's own arm64 packages, installed beside this machine's: the C and
+  # C++ libraries and Qt; g++-aarch64-linux-gnu conflicts with gcc-multilib);
+  # both builds' tests run under qemu-user where this machine does not start
+  # their programs itself
+  libstdc++-12-dev:arm64 qtbase5-dev:arm64 binutils-aarch64-linux-gnu qemu-user
   # the static Qt for Windows, from Debian's source package (dpkg-dev below unpacks it)
   perl xz-utils
   # sanitizers, fuzzing and the style checks
@@ -40,8 +41,10 @@ test_packages=(
   git
   # benchmarks: repeated timing and peak memory
   hyperfine time util-linux coreutils grep ripgrep zip libbenchmark-dev
-  # packages: shared-library dependencies of the .deb and its check, a look into the .zip
-  dpkg-dev lintian unzip
+  # packages: shared-library dependencies of the .deb and its check, a look
+  # into the .zip, the bill of materials checked against its schema, and what
+  # differs between two builds that should be the same
+  dpkg-dev lintian unzip python3-jsonschema diffoscope-minimal
 )
 
 case "${1:-all}" in
@@ -76,7 +79,12 @@ for p in "${packages[@]}"; do
   fi
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  as_root "apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}" \
+  # dpkg installs a package of another architecture once it knows that one.
+  add_arm64=
+  if [[ " ${missing[*]}" == *:arm64* ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    add_arm64="dpkg --add-architecture arm64 && "
+  fi
+  as_root "${add_arm64}apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}" \
     "These packages are missing: ${missing[*]}"
 fi
 
