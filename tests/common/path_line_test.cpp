@@ -98,12 +98,13 @@ TEST_F(PathLine, IsTakenFromAFifoWhoseWriterStaysOpen) {
     std::remove(name);
     ASSERT_EQ(mkfifo(name, 0600), 0);
     std::promise<void> read;
+    // A lambda may not name a structured binding before C++20.
+    const std::string& sent = content;
     // Closes after ten seconds at the latest, so that a reader that waits
     // for more fails instead of hanging.
     auto writer = std::async(std::launch::async, [&, future = read.get_future()] {
       const int fd = open(name, O_WRONLY);
-      const bool wrote =
-          ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+      const bool wrote = ::write(fd, sent.data(), sent.size()) == static_cast<ssize_t>(sent.size());
       const bool held = future.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
       close(fd);
       return wrote && held;
