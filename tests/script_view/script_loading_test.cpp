@@ -219,7 +219,7 @@ void script_loading_test::shows_data() {
       << QByteArray("file://@DIR@/a.txt%00.bak") << ab << "";
   QTest::newRow("NUL in the name") << QByteArray("a.txt\0.bak\n", 11) << ab << "alpha";
   QTest::newRow("NUL after a name that names a file")
-      << QByteArray("a.txt\0b.txt\n", 12) << entry_map{{"a.txt", "alpha"}, {"a.txt\x01b.txt", "x"}}
+      << QByteArray("a.txt\0b.txt\n", 12) << entry_map{{"a.txt", "alpha"}, {"a.txtb.txt", "x"}}
       << "alpha";
   QTest::newRow("file URL of another host")
       << QByteArray("file://elsewhere@DIR@/a.txt") << ab << "";
@@ -480,6 +480,11 @@ void script_loading_test::same_text_wherever_pieces_fall() {
   const bool utf16 = codec == "UTF-16LE";
   std::optional<locale_codec> system;
   if (!utf16 && codec != "UTF-8" && !codec.isEmpty()) system.emplace(codec.constData());
+  // Where the system's code page is not UTF-8, bytes that are no UTF-8 show
+  // in that code page instead.
+  const bool in_locale =
+      codec == "UTF-8" && text.contains(QChar::ReplacementCharacter) &&
+      QTextCodec::codecForLocale()->toUnicode("\xC3\xA9") != QStringLiteral("\u00E9");
   const QByteArray mark = utf16 ? "\xFF\xFE" : "";
   const auto in_file = [utf16](const QString& plain) {
     if (!utf16) return plain.toLatin1();
@@ -499,7 +504,9 @@ void script_loading_test::same_text_wherever_pieces_fall() {
       const QByteArray content = mark + in_file(before) + bytes + in_file(after);
       QString expected = before + text + after;
       if (codec == "UTF-8") QCOMPARE(QString::fromUtf8(content), expected);
-      if (text.isNull()) expected = QTextCodec::codecForLocale()->toUnicode(content);
+      if (text.isNull() || in_locale) expected = QTextCodec::codecForLocale()->toUnicode(content);
+      // The box gives a no-break space (A0 in code page 1252) back as a space.
+      expected.replace(QChar::Nbsp, QLatin1Char(' '));
       QVERIFY(make_entry(QStringLiteral("script.inp"), "t.txt"));
       QVERIFY(make_entry(QStringLiteral("t.txt"), content));
       MainWindow window;
